@@ -1,0 +1,46 @@
+# Linux: the same product sources over winsim, the simulated machine.
+if(QLSETGUI_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+file(GLOB WINSIM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/winsim/src/*.cpp)
+add_library(winsim SHARED ${WINSIM_SOURCES})
+target_include_directories(winsim PUBLIC ${CMAKE_SOURCE_DIR}/winsim/include)
+target_compile_options(winsim PRIVATE ${QL_WARNINGS})
+target_link_libraries(winsim PUBLIC ${CMAKE_DL_LIBS})
+
+# The resource script is the one source of the string table and dialogs on
+# both builds: the Linux library carries its text and winsim compiles it.
+set(QL_RC_EMBED ${CMAKE_BINARY_DIR}/generated/rc_text.cpp)
+file(GLOB QL_RC_INPUTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.rc ${CMAKE_SOURCE_DIR}/resources/*.h)
+add_custom_command(OUTPUT ${QL_RC_EMBED}
+  COMMAND ${CMAKE_COMMAND} -DRC=${CMAKE_SOURCE_DIR}/resources/QLSETGUI.rc -DOUT=${QL_RC_EMBED}
+          -P ${CMAKE_SOURCE_DIR}/cmake/embed_rc.cmake
+  DEPENDS ${QL_RC_INPUTS} ${CMAKE_SOURCE_DIR}/cmake/embed_rc.cmake
+  COMMENT "Embedding the resource script")
+
+add_library(qlsetgui SHARED
+  ${QL_PRODUCT_SOURCES}
+  ${QL_FRAMEWORK_SOURCES}
+  ${QL_RC_EMBED}
+  ${CMAKE_SOURCE_DIR}/winsim/module/module_attach.cpp)
+target_include_directories(qlsetgui PUBLIC ${QL_INCLUDE_DIRS})
+target_compile_options(qlsetgui PRIVATE ${QL_WARNINGS})
+target_link_libraries(qlsetgui PUBLIC winsim)
+
+add_executable(qlsetrun ${CMAKE_SOURCE_DIR}/tools/qlsetrun.cpp)
+target_compile_options(qlsetrun PRIVATE ${QL_WARNINGS})
+target_link_libraries(qlsetrun PRIVATE qlsetgui winsim)
+
+if(QLSETGUI_TESTS)
+  enable_testing()
+  find_package(GTest REQUIRED)
+  include(GoogleTest)
+  add_subdirectory(tests)
+endif()
+
+if(QLSETGUI_BENCH)
+  find_package(benchmark REQUIRED)
+  add_subdirectory(bench)
+endif()

@@ -1,0 +1,11 @@
+// Resource numbers of QLSETGUI: string table messages and dialog templates.
+#ifndef QLSETGUI_RESOURCE_H
+#define QLSETGUI_RESOURCE_H
+
+#define IDS_PLEASE_WAIT_OPTION 57436
+#define IDS_PLEASE_WAIT_BROWSER 57437
+#define IDS_PLEASE_WAIT_READING_SETUP 57438
+#define IDS_PLEASE_WAIT_CONFIGURING 57439
+#define IDS_PLEASE_WAIT_READING_SYSTEM 57440
+
+#endif

@@ -1,0 +1,94 @@
+// Shared plumbing of the simulated Win32 functions: kernel handles, the
+// per-thread last error, and the fault gate at the top of every function.
+#ifndef WINSIM_INTERNAL_H
+#define WINSIM_INTERNAL_H
+
+#include <windows.h>
+
+#include <winsim/machine.h>
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace winsim {
+
+// Serialises access to the world; simulated calls are short and never block
+// while holding it.
+std::recursive_mutex &WorldLock();
+
+// Kernel objects behind HANDLE values (files, find handles, mailslots,
+// processes, mutexes, ...).
+struct KernelObject {
+    virtual ~KernelObject() = default;
+    virtual const char *Kind() const = 0;
+};
+
+// Objects that ReadFile and WriteFile work on (files, mailslots); each kind
+// gives its own semantics (byte stream, message boundaries).
+struct StreamObject : KernelObject {
+    virtual BOOL Read(void *buffer, DWORD size, DWORD *done) = 0;
+    virtual BOOL Write(const void *buffer, DWORD size, DWORD *done) = 0;
+};
+
+// CreateFileA hands "\\server\mailslot\name" paths here.
+HANDLE OpenMailslotClient(const std::string &path, DWORD access);
+
+HANDLE NewHandle(std::shared_ptr<KernelObject> object);
+std::shared_ptr<KernelObject> HandleObject(HANDLE h);
+template <class T>
+std::shared_ptr<T> HandleAs(HANDLE h) {
+    return std::dynamic_pointer_cast<T>(HandleObject(h));
+}
+bool ReleaseHandle(HANDLE h);  // false: not a handle
+void ResetHandles();
+
+// Sets the thread's last error and returns `result`, for one-line failures:
+//   return Fail(FALSE, ERROR_FILE_NOT_FOUND);
+template <class R>
+inline R Fail(R result, DWORD error) {
+    SetLastError(error);
+    return result;
+}
+
+// Copies `text` into a caller buffer of `capacity` characters with a
+// terminating NUL when it fits; returns true when it fitted whole.
+bool CopyOut(const std::string &text, char *buffer, size_t capacity);
+
+// Fault gate. Registry and installer functions return the code; kernel
+// functions set the last error and return their failure value.
+#define WINSIM_FAULT_RETURN_CODE(fn)                     \
+    do {                                                 \
+        DWORD winsimFault_ = ::winsim::TakeFault(fn);    \
+        if (winsimFault_) return winsimFault_;           \
+    } while (0)
+#define WINSIM_FAULT_RETURN(fn, failValue)               \
+    do {                                                 \
+        DWORD winsimFault_ = ::winsim::TakeFault(fn);    \
+        if (winsimFault_) {                              \
+            SetLastError(winsimFault_);                  \
+            return failValue;                            \
+        }                                                \
+    } while (0)
+
+// Windows paths: "C:\\a\\b", "c:/a/b", relative to the machine's current
+// directory. Produces a normalised absolute path ("C:\\A\\..." case kept),
+// resolving "." and "..". Returns false for empty or malformed paths.
+bool NormalizeWindowsPath(const Machine &m, const std::string &path, std::string &full);
+
+// Machine clock conversions (milliseconds since 1601-01-01, local time).
+bool SystemTimeToMs(const SYSTEMTIME &st, uint64_t &ms);
+SYSTEMTIME MsToSystemTime(uint64_t ms);
+FILETIME MsToFileTime(uint64_t ms);
+
+// A new, empty machine (drive C: only) in the world's sandbox.
+Machine &NewMachine(const std::string &name);
+
+// Per-area resets, called by ResetWorld.
+void ResetRegistryHandles();
+void ResetModules();
+void ResetInstallerHandles();
+
+}  // namespace winsim
+
+#endif

@@ -1,0 +1,5 @@
+// (being written)
+#include "internal.h"
+namespace winsim {
+void ResetInstallerHandles() {}
+}
