@@ -12,7 +12,7 @@ target_include_directories(QLSETGUI PRIVATE ${QL_INCLUDE_DIRS})
 target_compile_definitions(QLSETGUI PRIVATE QLSETGUI_EXPORTS WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0500)
 target_compile_options(QLSETGUI PRIVATE ${QL_WARNINGS})
 # stdcall exports by their plain names; no runtime DLLs beside the system's.
-target_link_options(QLSETGUI PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--kill-at -Wl,--enable-stdcall-fixup)
+target_link_options(QLSETGUI PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--kill-at -Wl,--enable-stdcall-fixup -Wl,--exclude-all-symbols)
 target_link_libraries(QLSETGUI PRIVATE msi advapi32 user32 netapi32 mpr shell32 ole32 version)
 
 # Compares the built DLL's export table with the export list.

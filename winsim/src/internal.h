@@ -83,6 +83,8 @@ FILETIME MsToFileTime(uint64_t ms);
 
 // A new, empty machine (drive C: only) in the world's sandbox.
 Machine &NewMachine(const std::string &name);
+// Removes a machine from the world with its sandbox (a failed image load).
+void DropMachine(Machine &m);
 
 // Per-area resets, called by ResetWorld.
 void ResetRegistryHandles();

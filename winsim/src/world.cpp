@@ -287,6 +287,19 @@ Machine &NewMachine(const std::string &name) {
     return m;
 }
 
+void DropMachine(Machine &m) {
+    std::lock_guard<std::recursive_mutex> g(WorldLock());
+    World &w = TheWorld();
+    std::string root = m.sandboxRoot;
+    if (w.local == &m) w.local = nullptr;
+    w.machines.erase(std::remove_if(w.machines.begin(), w.machines.end(),
+                                    [&](const std::unique_ptr<Machine> &p) { return p.get() == &m; }),
+                     w.machines.end());
+    if (!w.local && !w.machines.empty()) w.local = w.machines.front().get();
+    std::error_code ec;
+    fs::remove_all(root, ec);
+}
+
 Machine &LocalMachine() {
     std::lock_guard<std::recursive_mutex> g(WorldLock());
     World &w = TheWorld();

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Builds and checks QLSETGUI. Installs what a step needs with apt-get when it
+# is missing (Debian 12; run as root).
+#   run       build the Linux library and run qlsetrun on the default machine
+#   test      build and run the whole test suite
+#   sanitize  the suite under AddressSanitizer and UndefinedBehaviorSanitizer
+#   windows   cross-build QLSETGUI.dll (i686, and x86_64 for wine64) and check its exports
+#   bench     build the benchmarks (not run)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+JOBS=${JOBS:-2}
+
+need() {  # need PACKAGE... : installs the packages that are not installed yet
+    local missing=()
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    if [ ${#missing[@]} -gt 0 ]; then
+        echo "installing: ${missing[*]}"
+        export DEBIAN_FRONTEND=noninteractive
+        apt-get update -qq
+        apt-get install -y -qq "${missing[@]}" >/dev/null
+    fi
+}
+
+linux_deps() { need cmake ninja-build g++ libgtest-dev libgmock-dev; }
+
+configure() {  # configure DIR [cmake options...]
+    local dir=$1
+    shift
+    cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+}
+
+case "${1:-}" in
+run)
+    shift
+    linux_deps
+    configure build -DQLSETGUI_TESTS=OFF
+    cmake --build build -j "$JOBS" --target qlsetrun
+    ./build/qlsetrun "$@"
+    ;;
+test)
+    linux_deps
+    configure build
+    cmake --build build -j "$JOBS"
+    ctest --test-dir build --output-on-failure -j "$JOBS"
+    ;;
+sanitize)
+    linux_deps
+    configure build-asan -DQLSETGUI_SANITIZE=ON
+    cmake --build build-asan -j "$JOBS"
+    ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir build-asan --output-on-failure -j "$JOBS"
+    ;;
+windows)
+    need cmake ninja-build g++-mingw-w64-i686 g++-mingw-w64-x86-64
+    for arch in i686 x86_64; do
+        configure "build-win-$arch" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-$arch.cmake -DCMAKE_BUILD_TYPE=Release
+        cmake --build "build-win-$arch" -j "$JOBS"
+    done
+    if command -v file >/dev/null; then file build-win-i686/QLSETGUI.dll; fi
+    i686-w64-mingw32-objdump -f build-win-i686/QLSETGUI.dll | grep -q 'file format pei-i386' ||
+        { echo "QLSETGUI.dll is not a PE32 i386 DLL"; exit 1; }
+    echo "i686 DLL imports:"
+    i686-w64-mingw32-objdump -p build-win-i686/QLSETGUI.dll | grep 'DLL Name'
+    ;;
+bench)
+    linux_deps
+    need libbenchmark-dev
+    configure build-bench -DCMAKE_BUILD_TYPE=Release -DQLSETGUI_TESTS=OFF -DQLSETGUI_BENCH=ON
+    cmake --build build-bench -j "$JOBS"
+    ;;
+*)
+    sed -n '2,9p' "$0"
+    exit 2
+    ;;
+esac

@@ -1,0 +1,348 @@
+// Building machines: the default Windows 2000 server and machine images
+// (a folder with a description, registry files and a files tree).
+#include "internal.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace winsim {
+
+namespace {
+
+const char *kAdministratorSid = "S-1-5-21-1004336348-1177238915-682003330-500";
+
+void SeedWindows2000(Machine &m) {
+    Registry &r = m.registry;
+    const std::string win = m.windowsDir;
+    const std::string sys = m.SystemDir();
+
+    r.SetString("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir", "C:\\Program Files");
+    r.SetString("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "CommonFilesDir",
+                "C:\\Program Files\\Common Files");
+    r.SetString("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesPath", "%ProgramFiles%",
+                REG_EXPAND_SZ);
+    const std::string nt = "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+    r.SetString(nt, "CurrentVersion", std::to_string(m.majorVersion) + "." + std::to_string(m.minorVersion));
+    r.SetString(nt, "CurrentBuildNumber", std::to_string(m.buildNumber));
+    r.SetString(nt, "CSDVersion", m.csdVersion);
+    r.SetString(nt, "ProductName", "Microsoft Windows 2000");
+    r.SetString(nt, "SystemRoot", win);
+    r.SetString(nt, "RegisteredOwner", "Administrator");
+    r.SetString(nt, "RegisteredOrganization", "Example Ltd");
+    r.SetString("HKLM\\SYSTEM\\CurrentControlSet\\Control\\ProductOptions", "ProductType",
+                m.productType == VER_NT_WORKSTATION ? "WinNT"
+                                                    : (m.productType == VER_NT_DOMAIN_CONTROLLER ? "LanmanNT" : "ServerNT"));
+    r.SetString("HKLM\\SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName", "ComputerName", m.name);
+    r.SetString("HKLM\\SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ActiveComputerName", "ComputerName",
+                m.name);
+    r.Create("HKLM\\SYSTEM\\CurrentControlSet\\Services\\LanmanServer\\Shares");
+    r.Create("HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application");
+    r.Create("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
+    r.Create("HKLM\\SOFTWARE\\Classes");
+    r.Create("HKU\\.DEFAULT\\Software");
+    r.currentUserKey = kAdministratorSid;
+    const std::string shell = std::string("HKU\\") + kAdministratorSid +
+                              "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+    r.SetString(shell, "Programs",
+                "C:\\Documents and Settings\\Administrator\\Start Menu\\Programs");
+    r.SetString(shell, "Desktop", "C:\\Documents and Settings\\Administrator\\Desktop");
+
+    m.MakeDirs(win);
+    m.MakeDirs(sys);
+    m.MakeDirs(win + "\\system");
+    m.MakeDirs(m.tempDir);
+    m.MakeDirs("C:\\Program Files\\Common Files");
+    m.MakeDirs("C:\\Documents and Settings\\Administrator\\Start Menu\\Programs");
+    m.PutFile(m.modulePath, "");
+
+    m.environment["ComputerName"] = m.name;
+    m.environment["OS"] = "Windows_NT";
+    m.environment["PATH"] = sys + ";" + win;
+    m.environment["ProgramFiles"] = "C:\\Program Files";
+    m.environment["SystemDrive"] = "C:";
+    m.environment["SystemRoot"] = win;
+    m.environment["windir"] = win;
+    m.environment["TEMP"] = m.tempDir;
+    m.environment["TMP"] = m.tempDir;
+    m.environment["USERNAME"] = m.userName;
+    m.environment["USERDOMAIN"] = m.domain.empty() ? m.name : m.domain;
+    m.environment["PROCESSOR_ARCHITECTURE"] = "x86";
+
+    // What Windows Installer sets in every session before custom actions run.
+    auto &p = m.installer.properties;
+    p["UILevel"] = "5";
+    p["ComputerName"] = m.name;
+    p["LogonUser"] = m.userName;
+    p["AdminUser"] = "1";
+    p["Privileged"] = "1";
+    p["VersionNT"] = std::to_string(m.majorVersion * 100 + m.minorVersion);
+    p["WindowsBuild"] = std::to_string(m.buildNumber);
+    p["ServicePackLevel"] = std::to_string(m.servicePackMajor);
+    p["WindowsFolder"] = win + "\\";
+    p["SystemFolder"] = sys + "\\";
+    p["TempFolder"] = m.tempDir + "\\";
+    p["ProgramFilesFolder"] = "C:\\Program Files\\";
+    p["CommonFilesFolder"] = "C:\\Program Files\\Common Files\\";
+    if (m.productType != VER_NT_WORKSTATION) p["MsiNTProductType"] = std::to_string(m.productType);
+}
+
+std::string Trim(const std::string &s) {
+    size_t b = 0, e = s.size();
+    while (b < e && std::isspace((unsigned char)s[b])) ++b;
+    while (e > b && std::isspace((unsigned char)s[e - 1])) --e;
+    return s.substr(b, e - b);
+}
+
+bool ParseUnsigned(const std::string &text, unsigned long long &out) {
+    if (text.empty()) return false;
+    for (char c : text)
+        if (!std::isdigit((unsigned char)c)) return false;
+    try {
+        out = std::stoull(text);
+    } catch (...) {
+        return false;
+    }
+    return true;
+}
+
+UINT DriveTypeByName(const std::string &t) {
+    static const std::pair<const char *, UINT> kTypes[] = {{"fixed", DRIVE_FIXED},     {"removable", DRIVE_REMOVABLE},
+                                                           {"remote", DRIVE_REMOTE},   {"cdrom", DRIVE_CDROM},
+                                                           {"ramdisk", DRIVE_RAMDISK}};
+    for (auto &k : kTypes)
+        if (EqualNoCase(t, k.first)) return k.second;
+    return DRIVE_UNKNOWN;
+}
+
+// machine.ini: the description of a machine image.
+//   [machine]  name, workgroup, domain, user, version (5.0.2195), csd, sp,
+//              producttype (workstation|server|dc), windir, temp, program,
+//              commandline, currentdir, codepage
+//   [drives]   C=fixed[,free MB[,total MB]]
+//   [environment] NAME=value
+//   [properties]  installer properties NAME=value
+//   [products]    {product code}=state; [product {code}] holds its info values
+//   [facts]       free-form facts for later parts of the model
+struct Description {
+    std::vector<std::tuple<std::string, std::string, std::string, int>> entries;  // section, key, value, line
+};
+
+Description ReadDescription(const std::string &file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) throw ImageError(file, 0, "cannot be read");
+    Description d;
+    std::string line, section;
+    int n = 0;
+    while (std::getline(in, line)) {
+        ++n;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::string t = Trim(line);
+        if (t.empty() || t[0] == ';' || t[0] == '#') continue;
+        if (t[0] == '[') {
+            if (t.back() != ']' || t.size() < 3) throw ImageError(file, n, "malformed section header: " + t);
+            section = Lower(Trim(t.substr(1, t.size() - 2)));
+            static const char *kKnown[] = {"machine", "drives", "environment", "properties", "products", "facts"};
+            bool known = std::any_of(std::begin(kKnown), std::end(kKnown), [&](const char *k) { return section == k; }) ||
+                         section.rfind("product ", 0) == 0;
+            if (!known) throw ImageError(file, n, "unknown section [" + section + "]");
+            continue;
+        }
+        size_t eq = t.find('=');
+        if (eq == std::string::npos || eq == 0) throw ImageError(file, n, "expected name=value: " + t);
+        if (section.empty()) throw ImageError(file, n, "entry outside a section");
+        d.entries.emplace_back(section, Trim(t.substr(0, eq)), Trim(t.substr(eq + 1)), n);
+    }
+    return d;
+}
+
+void ApplyDescription(Machine &m, const Description &d, const std::string &file) {
+    // Identity first, so the seeded Windows keys carry the image's values.
+    for (auto &[section, key, value, line] : d.entries) {
+        if (section != "machine") continue;
+        std::string k = Lower(key);
+        if (k == "name") {
+            if (value.empty() || value.size() > MAX_COMPUTERNAME_LENGTH)
+                throw ImageError(file, line, "machine name must have 1 to 15 characters");
+            m.name = Upper(value);
+        } else if (k == "workgroup") {
+            m.workgroup = value;
+        } else if (k == "domain") {
+            m.domain = value;
+        } else if (k == "user") {
+            m.userName = value;
+        } else if (k == "version") {
+            unsigned long long a, b, c;
+            size_t p1 = value.find('.'), p2 = value.find('.', p1 == std::string::npos ? 0 : p1 + 1);
+            if (p1 == std::string::npos || p2 == std::string::npos || !ParseUnsigned(value.substr(0, p1), a) ||
+                !ParseUnsigned(value.substr(p1 + 1, p2 - p1 - 1), b) || !ParseUnsigned(value.substr(p2 + 1), c))
+                throw ImageError(file, line, "version must be major.minor.build: " + value);
+            m.majorVersion = (DWORD)a;
+            m.minorVersion = (DWORD)b;
+            m.buildNumber = (DWORD)c;
+        } else if (k == "csd") {
+            m.csdVersion = value;
+        } else if (k == "sp") {
+            unsigned long long sp;
+            if (!ParseUnsigned(value, sp)) throw ImageError(file, line, "sp must be a number: " + value);
+            m.servicePackMajor = (WORD)sp;
+        } else if (k == "producttype") {
+            std::string v = Lower(value);
+            if (v == "workstation")
+                m.productType = VER_NT_WORKSTATION;
+            else if (v == "server")
+                m.productType = VER_NT_SERVER;
+            else if (v == "dc")
+                m.productType = VER_NT_DOMAIN_CONTROLLER;
+            else
+                throw ImageError(file, line, "producttype must be workstation, server or dc: " + value);
+        } else if (k == "windir") {
+            m.windowsDir = value;
+        } else if (k == "temp") {
+            m.tempDir = value;
+        } else if (k == "program") {
+            m.modulePath = value;
+        } else if (k == "commandline") {
+            m.commandLine = value;
+        } else if (k == "currentdir") {
+            m.currentDir = value;
+        } else {
+            throw ImageError(file, line, "unknown machine entry: " + key);
+        }
+    }
+    for (auto &[section, key, value, line] : d.entries) {
+        if (section != "drives") continue;
+        if (key.size() != 1 || !std::isalpha((unsigned char)key[0]))
+            throw ImageError(file, line, "drive must be a letter: " + key);
+        std::vector<std::string> parts;
+        std::stringstream ss(value);
+        std::string part;
+        while (std::getline(ss, part, ',')) parts.push_back(Trim(part));
+        UINT type = parts.empty() ? DRIVE_UNKNOWN : DriveTypeByName(parts[0]);
+        if (type == DRIVE_UNKNOWN) throw ImageError(file, line, "unknown drive type: " + value);
+        Drive &dr = m.AddDrive(key[0], type);
+        unsigned long long mb;
+        const unsigned long long clusterBytes = (unsigned long long)dr.sectorsPerCluster * dr.bytesPerSector;
+        if (parts.size() > 1) {
+            if (!ParseUnsigned(parts[1], mb)) throw ImageError(file, line, "free space must be megabytes: " + value);
+            dr.freeClusters = (DWORD)std::min<unsigned long long>(mb * 1048576ull / clusterBytes, 0xFFFFFFFFull);
+        }
+        if (parts.size() > 2) {
+            if (!ParseUnsigned(parts[2], mb)) throw ImageError(file, line, "total size must be megabytes: " + value);
+            dr.totalClusters = (DWORD)std::min<unsigned long long>(mb * 1048576ull / clusterBytes, 0xFFFFFFFFull);
+        }
+        if (dr.freeClusters > dr.totalClusters) dr.totalClusters = dr.freeClusters;
+    }
+}
+
+void ApplyDescriptionLate(Machine &m, const Description &d, const std::string &file) {
+    for (auto &[section, key, value, line] : d.entries) {
+        if (section == "environment") {
+            m.environment[key] = value;
+        } else if (section == "properties") {
+            m.installer.properties[key] = value;
+        } else if (section == "products") {
+            long state;
+            try {
+                size_t used = 0;
+                state = std::stol(value, &used);
+                if (used != value.size()) throw std::invalid_argument(value);
+            } catch (...) {
+                throw ImageError(file, line, "product state must be a number: " + value);
+            }
+            m.products[key].state = (int)state;
+        } else if (section.rfind("product ", 0) == 0) {
+            std::string code = Trim(section.substr(8));
+            // Section names are lower-cased; product codes compare without case.
+            m.products[code].info[key] = value;
+        } else if (section == "facts") {
+            m.facts[key] = value;
+        }
+    }
+}
+
+void CopyTree(Machine &m, const fs::path &filesDir, const std::string &imageFolder) {
+    std::error_code ec;
+    if (!fs::is_directory(filesDir, ec)) return;
+    for (auto &driveDir : fs::directory_iterator(filesDir)) {
+        std::string letter = driveDir.path().filename().string();
+        if (!driveDir.is_directory() || letter.size() != 1 || !std::isalpha((unsigned char)letter[0]))
+            throw ImageError(driveDir.path().string(), 0, "files/ holds one folder per drive letter");
+        char l = (char)std::toupper((unsigned char)letter[0]);
+        if (!m.drives.count(l)) m.AddDrive(l);
+        for (auto &entry : fs::recursive_directory_iterator(driveDir.path())) {
+            std::string rel = fs::relative(entry.path(), driveDir.path()).string();
+            std::replace(rel.begin(), rel.end(), '/', '\\');
+            std::string win = std::string(1, l) + ":\\" + rel;
+            if (entry.is_directory()) {
+                m.MakeDirs(win);
+            } else {
+                std::ifstream in(entry.path(), std::ios::binary);
+                std::stringstream ss;
+                ss << in.rdbuf();
+                m.PutFile(win, ss.str());
+            }
+        }
+    }
+    (void)imageFolder;
+}
+
+}  // namespace
+
+Machine &CreateDefaultMachine(const std::string &name) {
+    std::lock_guard<std::recursive_mutex> g(WorldLock());
+    if (name.empty() || name.size() > MAX_COMPUTERNAME_LENGTH)
+        throw std::invalid_argument("winsim: a machine name has 1 to 15 characters");
+    Machine &m = NewMachine(name);
+    SeedWindows2000(m);
+    return m;
+}
+
+Machine &LoadMachineImage(const std::string &folder) {
+    std::lock_guard<std::recursive_mutex> g(WorldLock());
+    fs::path dir(folder);
+    std::error_code ec;
+    if (!fs::is_directory(dir, ec)) throw ImageError(folder, 0, "no such machine image folder");
+    fs::path descFile = dir / "machine.ini";
+    Description d;
+    if (fs::exists(descFile, ec)) d = ReadDescription(descFile.string());
+
+    std::string name = "QLSERVER";
+    for (auto &[section, key, value, line] : d.entries)
+        if (section == "machine" && EqualNoCase(key, "name") && !value.empty()) name = value;
+    if (name.size() > MAX_COMPUTERNAME_LENGTH)
+        throw ImageError(descFile.string(), 0, "machine name must have 1 to 15 characters");
+    if (FindMachine(name)) throw ImageError(descFile.string(), 0, "a machine named " + name + " is loaded already");
+
+    Machine &m = NewMachine(name);
+    try {
+        ApplyDescription(m, d, descFile.string());
+        SeedWindows2000(m);
+        ApplyDescriptionLate(m, d, descFile.string());
+        std::vector<fs::path> regFiles;
+        if (fs::is_directory(dir / "registry", ec))
+            for (auto &e : fs::directory_iterator(dir / "registry"))
+                if (EqualNoCase(e.path().extension().string(), ".reg")) regFiles.push_back(e.path());
+        std::sort(regFiles.begin(), regFiles.end());
+        // Each file is parsed whole before any of it applies; a bad file
+        // discards the whole machine, so nothing is loaded half-way.
+        for (auto &f : regFiles) {
+            std::ifstream in(f, std::ios::binary);
+            std::stringstream ss;
+            ss << in.rdbuf();
+            m.registry.ImportReg(ss.str(), f.string());
+        }
+        CopyTree(m, dir / "files", folder);
+        if (!m.Exists(m.modulePath)) m.PutFile(m.modulePath, "");
+    } catch (...) {
+        DropMachine(m);
+        throw;
+    }
+    return m;
+}
+
+}  // namespace winsim
