@@ -1,0 +1,360 @@
+// Profile (INI) files over the machine's files, with the rules Windows
+// applies: section and key names compare without case; the first section and
+// the first key of a name win; lines starting with ';' are comments; blanks
+// around names and values are dropped and one pair of matching quotes around
+// a value goes; lines before the first section belong to none. Writes edit
+// the file text in place, so lines the functions do not touch stay as they
+// were, byte for byte.
+#include "files_internal.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <vector>
+
+namespace winsim {
+namespace {
+
+inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\r'; }
+
+enum class LineKind { Blank, Section, Comment, Entry, Text };
+
+struct IniLine {
+    size_t start = 0, end = 0, next = 0;  // content [start, end) without the line break; `next` starts the next line
+    LineKind kind = LineKind::Blank;
+    size_t nameB = 0, nameE = 0;    // section or key name, trimmed
+    size_t valueB = 0, valueE = 0;  // value of an entry, trimmed
+};
+
+void TrimRange(const std::string &d, size_t &b, size_t &e) {
+    while (b < e && IsBlank(d[b])) ++b;
+    while (e > b && IsBlank(d[e - 1])) --e;
+}
+
+void Classify(const std::string &d, IniLine &l) {
+    size_t b = l.start, e = l.end;
+    while (b < e && IsBlank(d[b])) ++b;
+    if (b == e) {
+        l.kind = LineKind::Blank;
+        return;
+    }
+    if (d[b] == '[') {
+        // The name ends at the first ']', or at the end of the line without one;
+        // anything after the ']' is ignored.
+        size_t nb = b + 1, ne = nb;
+        while (ne < e && d[ne] != ']') ++ne;
+        TrimRange(d, nb, ne);
+        l.kind = LineKind::Section;
+        l.nameB = nb;
+        l.nameE = ne;
+        return;
+    }
+    if (d[b] == ';') {
+        l.kind = LineKind::Comment;
+        return;
+    }
+    const void *eq = memchr(d.data() + b, '=', e - b);
+    if (!eq) {
+        l.kind = LineKind::Text;  // in the section, but not a key
+        return;
+    }
+    size_t q = (size_t)((const char *)eq - d.data());
+    size_t kb = b, ke = q, vb = q + 1, ve = e;
+    TrimRange(d, kb, ke);
+    TrimRange(d, vb, ve);
+    l.kind = LineKind::Entry;
+    l.nameB = kb;
+    l.nameE = ke;
+    l.valueB = vb;
+    l.valueE = ve;
+}
+
+// Finds the line that starts at `pos`: its content without the line break,
+// and where the next one starts. Classification is left to the caller.
+bool NextLine(const std::string &d, size_t &pos, IniLine &l) {
+    if (pos >= d.size()) return false;
+    l.start = pos;
+    const void *nl = memchr(d.data() + pos, '\n', d.size() - pos);
+    size_t end = nl ? (size_t)((const char *)nl - d.data()) : d.size();
+    l.next = nl ? end + 1 : d.size();
+    if (end > l.start && d[end - 1] == '\r') --end;
+    l.end = end;
+    pos = l.next;
+    return true;
+}
+
+// Cheaper than Classify for lines that only matter when they start a section.
+bool IsHeader(const std::string &d, const IniLine &l) {
+    size_t b = l.start;
+    while (b < l.end && IsBlank(d[b])) ++b;
+    return b < l.end && d[b] == '[';
+}
+
+std::vector<IniLine> ParseIni(const std::string &d) {
+    std::vector<IniLine> lines;
+    size_t pos = 0;
+    IniLine l;
+    while (NextLine(d, pos, l)) {
+        Classify(d, l);
+        lines.push_back(l);
+    }
+    return lines;
+}
+
+bool NameIs(const std::string &d, size_t b, size_t e, const std::string &name) {
+    if (e - b != name.size()) return false;
+    for (size_t i = 0; i < name.size(); ++i)
+        if (std::toupper((unsigned char)d[b + i]) != std::toupper((unsigned char)name[i])) return false;
+    return true;
+}
+
+const size_t npos = (size_t)-1;
+
+size_t FindSection(const std::string &d, const std::vector<IniLine> &lines, const std::string &name) {
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (lines[i].kind == LineKind::Section && NameIs(d, lines[i].nameB, lines[i].nameE, name)) return i;
+    return npos;
+}
+
+// One past the last line of the section whose header is at `header`.
+size_t SectionEnd(const std::vector<IniLine> &lines, size_t header) {
+    size_t i = header + 1;
+    while (i < lines.size() && lines[i].kind != LineKind::Section) ++i;
+    return i;
+}
+
+size_t FindKey(const std::string &d, const std::vector<IniLine> &lines, size_t header, const std::string &key) {
+    // A key name starting with ';' is a comment and never found.
+    if (!key.empty() && key[0] == ';') return npos;
+    size_t end = SectionEnd(lines, header);
+    for (size_t i = header + 1; i < end; ++i)
+        if (lines[i].kind == LineKind::Entry && NameIs(d, lines[i].nameB, lines[i].nameE, key)) return i;
+    return npos;
+}
+
+// Section and key names given to the functions lose leading and trailing spaces.
+std::string TrimSpaces(const char *s) {
+    std::string t = s;
+    size_t b = t.find_first_not_of(' ');
+    if (b == std::string::npos) return std::string();
+    size_t e = t.find_last_not_of(' ');
+    return t.substr(b, e - b + 1);
+}
+
+// A name without a path is in the Windows directory; no name means WIN.INI.
+std::string ProfilePath(const Machine &m, const char *file) {
+    if (!file) return m.windowsDir + "\\win.ini";
+    if (!strpbrk(file, "\\/:")) return m.windowsDir + "\\" + file;
+    return file;
+}
+
+// Windows reads the file shared for reading and writing.
+bool LoadProfile(Machine &m, const std::string &path, std::string &data, DWORD &error) {
+    auto f = OpenFileObject(m, path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0, error);
+    return f && ReadWholeFile(*f, data, error);
+}
+
+// One string: truncated to nSize-1 characters plus the NUL.
+DWORD CopyValue(const std::string &text, char *out, DWORD size, DWORD errorWhenWhole) {
+    if (size == 0) return Fail(0u, ERROR_MORE_DATA);
+    if (!out) return Fail(0u, ERROR_NOACCESS);
+    size_t n = std::min<size_t>(text.size(), size - 1);
+    memcpy(out, text.data(), n);
+    out[n] = '\0';
+    SetLastError(n < text.size() ? ERROR_MORE_DATA : errorWhenWhole);
+    return (DWORD)n;
+}
+
+// A list of names, each ending in a NUL, with one more NUL after the last.
+// Windows wants room for one character more than the list before it hands
+// over the whole list; short of that the last name is cut and two NULs end
+// the buffer, and nSize-2 comes back.
+DWORD CopyList(const std::string &list, char *out, DWORD size) {
+    if (size == 0) return Fail(0u, list.empty() ? NO_ERROR : ERROR_MORE_DATA);
+    if (!out) return Fail(0u, ERROR_NOACCESS);
+    if (list.empty()) {
+        out[0] = '\0';
+        SetLastError(NO_ERROR);
+        return 0;
+    }
+    if (list.size() + 2 <= size) {
+        memcpy(out, list.data(), list.size());
+        out[list.size()] = '\0';
+        SetLastError(NO_ERROR);
+        return (DWORD)list.size();
+    }
+    SetLastError(ERROR_MORE_DATA);
+    if (size < 2) {
+        out[0] = '\0';
+        return 0;
+    }
+    memcpy(out, list.data(), size - 2);
+    out[size - 2] = '\0';
+    out[size - 1] = '\0';
+    return size - 2;
+}
+
+DWORD GetProfileStringCore(const char *app, const char *key, const char *def, char *out, DWORD size,
+                           const char *file) {
+    Machine &m = LocalMachine();
+    std::string fallback = def ? def : "";
+    // The default loses trailing blanks (spaces only).
+    while (!fallback.empty() && fallback.back() == ' ') fallback.pop_back();
+
+    // One buffer per thread spares an allocation per call.
+    static thread_local std::string data;
+    DWORD error = 0;
+    if (!LoadProfile(m, ProfilePath(m, file), data, error)) return CopyValue(fallback, out, size, error);
+
+    // One pass over the lines; only the first section of the name counts.
+    std::string list;
+    const std::string section = app ? TrimSpaces(app) : std::string();
+    const std::string wanted = key ? TrimSpaces(key) : std::string();
+    bool inSection = false, seen = false;
+    size_t pos = 0;
+    IniLine l;
+    while (NextLine(data, pos, l)) {
+        if (IsHeader(data, l)) {
+            if (inSection) break;
+            Classify(data, l);
+            if (!app) {
+                list.append(data, l.nameB, l.nameE - l.nameB);
+                list += '\0';
+            } else if (!seen && NameIs(data, l.nameB, l.nameE, section)) {
+                inSection = seen = true;
+            }
+            continue;
+        }
+        if (!inSection) continue;
+        Classify(data, l);
+        if (l.kind != LineKind::Entry) continue;
+        if (!key) {
+            list.append(data, l.nameB, l.nameE - l.nameB);
+            list += '\0';
+        } else if ((wanted.empty() || wanted[0] != ';') &&  // a ';' key is a comment, never found
+                   NameIs(data, l.nameB, l.nameE, wanted)) {
+            std::string value = data.substr(l.valueB, l.valueE - l.valueB);
+            if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
+                value = value.substr(1, value.size() - 2);
+            return CopyValue(value, out, size, NO_ERROR);
+        }
+    }
+    if (!app || !key) return CopyList(list, out, size);
+    return CopyValue(fallback, out, size, ERROR_FILE_NOT_FOUND);
+}
+
+// The text of the file with the given lines left out.
+std::string Without(const std::string &d, const std::vector<IniLine> &lines, const std::vector<bool> &drop) {
+    std::string r;
+    r.reserve(d.size());
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (!drop[i]) r.append(d, lines[i].start, lines[i].next - lines[i].start);
+    return r;
+}
+
+bool EndsWithBreak(const std::string &d, const IniLine &l) { return l.next > l.end && d[l.next - 1] == '\n'; }
+
+}  // namespace
+}  // namespace winsim
+
+using namespace winsim;
+
+extern "C" DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault,
+                                                 LPSTR lpReturnedString, DWORD nSize, LPCSTR lpFileName) {
+    WINSIM_FAULT_RETURN("GetPrivateProfileStringA", 0);
+    std::lock_guard<std::recursive_mutex> g(WorldLock());
+    return GetProfileStringCore(lpAppName, lpKeyName, lpDefault, lpReturnedString, nSize, lpFileName);
+}
+
+extern "C" UINT WINAPI GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, INT nDefault, LPCSTR lpFileName) {
+    WINSIM_FAULT_RETURN("GetPrivateProfileIntA", (UINT)nDefault);
+    std::lock_guard<std::recursive_mutex> g(WorldLock());
+    char text[64];
+    if (GetProfileStringCore(lpAppName, lpKeyName, "", text, sizeof text, lpFileName) == 0) return (UINT)nDefault;
+    // Decimal with an optional sign; reading stops at the first non-digit
+    // ("12abc" is 12) and the value wraps at 32 bits, as RtlCharToInteger does.
+    const char *p = text;
+    while (*p == ' ' || *p == '\t') ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    uint32_t value = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) value = value * 10u + (uint32_t)(*p - '0');
+    return negative ? 0u - value : value;
+}
+
+extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString,
+                                                  LPCSTR lpFileName) {
+    WINSIM_FAULT_RETURN("WritePrivateProfileStringA", FALSE);
+    std::lock_guard<std::recursive_mutex> g(WorldLock());
+    if (!lpAppName) {
+        // All three NULL flushes the profile cache, and that reports FALSE.
+        if (!lpKeyName && !lpString) return FALSE;
+        return Fail(FALSE, ERROR_FILE_NOT_FOUND);
+    }
+    Machine &m = LocalMachine();
+    std::string path = ProfilePath(m, lpFileName);
+    DWORD error = 0;
+    bool existed = false;
+    auto f = OpenFileObject(m, path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, error, &existed);
+    if (!f) return Fail(FALSE, error);
+    std::string data;
+    if (!ReadWholeFile(*f, data, error)) return Fail(FALSE, error);
+    std::vector<IniLine> lines = ParseIni(data);
+    const std::string section = TrimSpaces(lpAppName);
+    size_t header = FindSection(data, lines, section);
+    std::string updated;
+    bool changed = false;
+
+    if (!lpKeyName) {
+        // The section goes: its header and its entries; comments and blank
+        // lines stay where they are.
+        if (header != npos) {
+            std::vector<bool> drop(lines.size(), false);
+            size_t end = SectionEnd(lines, header);
+            drop[header] = true;
+            for (size_t i = header + 1; i < end; ++i)
+                drop[i] = lines[i].kind == LineKind::Entry || lines[i].kind == LineKind::Text;
+            updated = Without(data, lines, drop);
+            changed = true;
+        }
+    } else {
+        const std::string key = TrimSpaces(lpKeyName);
+        size_t at = header == npos ? npos : FindKey(data, lines, header, key);
+        if (!lpString) {
+            if (at != npos) {
+                std::vector<bool> drop(lines.size(), false);
+                drop[at] = true;
+                updated = Without(data, lines, drop);
+                changed = true;
+            }
+        } else if (at != npos) {
+            // The key keeps its name as the file spells it.
+            const IniLine &l = lines[at];
+            updated = data.substr(0, l.start) + data.substr(l.nameB, l.nameE - l.nameB) + "=" + lpString +
+                      data.substr(l.end);
+            changed = true;
+        } else if (header != npos) {
+            // A new key follows the last entry of its section (comments after
+            // it stay below), or the header when there is none.
+            size_t after = header;
+            size_t end = SectionEnd(lines, header);
+            for (size_t i = header + 1; i < end; ++i)
+                if (lines[i].kind == LineKind::Entry || lines[i].kind == LineKind::Text) after = i;
+            const IniLine &l = lines[after];
+            std::string insert = key + "=" + lpString + "\r\n";
+            if (!EndsWithBreak(data, l)) insert = "\r\n" + insert;
+            updated = data.substr(0, l.next) + insert + data.substr(l.next);
+            changed = true;
+        } else {
+            updated = data;
+            if (!updated.empty() && updated.back() != '\n') updated += "\r\n";
+            updated += "[" + section + "]\r\n" + key + "=" + lpString + "\r\n";
+            changed = true;
+        }
+    }
+    if (changed && !ReplaceWholeFile(*f, updated, error)) return Fail(FALSE, error);
+    // Windows reports the file it did not find, even after creating it.
+    SetLastError(existed ? NO_ERROR : ERROR_FILE_NOT_FOUND);
+    return TRUE;
+}
