@@ -378,7 +378,10 @@ extern "C" void WINAPI SetLastError(DWORD e) { g_lastError = e; }
 
 extern "C" BOOL WINAPI CloseHandle(HANDLE h) {
     WINSIM_FAULT_RETURN("CloseHandle", FALSE);
-    if (h == nullptr || h == INVALID_HANDLE_VALUE || !winsim::ReleaseHandle(h))
+    // The pseudo handles of the current process (-1) and thread (-2) close
+    // without effect.
+    if (h == (HANDLE)(LONG_PTR)-1 || h == (HANDLE)(LONG_PTR)-2) return TRUE;
+    if (h == nullptr || !winsim::ReleaseHandle(h))
         return winsim::Fail(FALSE, ERROR_INVALID_HANDLE);
     return TRUE;
 }
