@@ -1,6 +1,6 @@
 # Fails unless the DLL's export table holds exactly the names of the export
-# list, plus the members of exported classes (C++ names) the list declares
-# in its "; classes:" comment lines.
+# list, plus the C++ names of the classes and free functions the list declares
+# in its "; classes:" and "; functions:" comment lines.
 execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE DUMP RESULT_VARIABLE RC)
 if(NOT RC EQUAL 0)
   message(FATAL_ERROR "objdump failed on ${DLL}")
@@ -28,8 +28,8 @@ set(CLASSES "")
 set(IN_EXPORTS OFF)
 foreach(line ${DEF_LINES})
   string(STRIP "${line}" line)
-  if(line MATCHES "^; *classes: *(.*)$")
-    string(REPLACE " " ";" cls "${CMAKE_MATCH_1}")
+  if(line MATCHES "^; *(classes|functions): *(.*)$")
+    string(REPLACE " " ";" cls "${CMAKE_MATCH_2}")
     list(APPEND CLASSES ${cls})
   elseif(line MATCHES "^EXPORTS")
     set(IN_EXPORTS ON)
@@ -53,8 +53,9 @@ foreach(e ${EXPORTED})
   set(OK OFF)
   foreach(c ${CLASSES})
     string(LENGTH "${c}" n)
-    # Itanium names of members, vtables and type info of class c
-    if(e MATCHES "^_?_Z(N|TV|TI|TS|NK)${n}${c}")
+    # Itanium names that carry class or function c: members, vtables, type
+    # info, operators on the class, and free functions of that name.
+    if(e MATCHES "^_?_Z.*${n}${c}")
       set(OK ON)
     endif()
   endforeach()
