@@ -51,6 +51,11 @@ foreach(e ${EXPORTED})
     continue()
   endif()
   set(OK OFF)
+  # GCC marks for export the type info of standard exceptions that exported
+  # classes catch (the framework turns std::bad_alloc into its own exception).
+  if(e MATCHES "^_?_ZT[IS]St")
+    set(OK ON)
+  endif()
   foreach(c ${CLASSES})
     string(LENGTH "${c}" n)
     # Itanium names that carry class or function c: members, vtables, type
