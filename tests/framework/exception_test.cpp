@@ -10,10 +10,6 @@
 #include <cstring>
 #include <string>
 
-namespace winsim {
-HMODULE RegisterBuiltinModule(const std::string &fileName);
-}
-
 namespace {
 
 // A product-style class declared with the macros outside the framework.

@@ -131,6 +131,16 @@
 #define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
 #define ERROR_NOT_ENOUGH_QUOTA 1816L
 
+/* Added for the system information, message and user32 functions. */
+#define ERROR_BUFFER_OVERFLOW 111L
+#define ERROR_MR_MID_NOT_FOUND 317L
+#define ERROR_INVALID_MSGBOX_STYLE 1438L
+#define ERROR_RESOURCE_LANG_NOT_FOUND 1815L
+#define ERROR_BAD_CONFIGURATION 1610L
+
+/* Added for processes and thread message queues. */
+#define ERROR_INVALID_THREAD_ID 1444L
+
 #define S_OK ((HRESULT)0L)
 #define S_FALSE ((HRESULT)1L)
 #define E_FAIL ((HRESULT)0x80004005L)

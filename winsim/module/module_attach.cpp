@@ -9,16 +9,12 @@ extern const char kQlResourceHeaders[];
 extern const char kQlResourceScript[];
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved);
 
-namespace winsim {
-HMODULE RegisterBuiltinModule(const std::string &fileName);
-}
-
 namespace {
 struct ModuleAttach {
     HMODULE module;
     ModuleAttach() {
         module = winsim::RegisterBuiltinModule("QLSETGUI.dll");
-        winsim::RegisterModuleResources(module, std::string(kQlResourceHeaders) + "\n" + kQlResourceScript);
+        winsim::RegisterModuleResources(module, kQlResourceHeaders, kQlResourceScript);
         DllMain((HINSTANCE)module, DLL_PROCESS_ATTACH, nullptr);
     }
     ~ModuleAttach() { DllMain((HINSTANCE)module, DLL_PROCESS_DETACH, nullptr); }

@@ -59,6 +59,8 @@ void SeedWindows2000(Machine &m) {
     m.MakeDirs("C:\\Program Files\\Common Files");
     m.MakeDirs("C:\\Documents and Settings\\Administrator\\Start Menu\\Programs");
     m.PutFile(m.modulePath, "");
+    // Custom actions run in the installer's server process.
+    if (m.commandLine.empty()) m.commandLine = m.modulePath + " -Embedding 5B4C7A1E8D3F9C2B6E0A4D8F1C3B5A79";
 
     m.environment["ComputerName"] = m.name;
     m.environment["OS"] = "Windows_NT";

@@ -31,6 +31,22 @@ struct StreamObject : KernelObject {
     virtual BOOL Write(const void *buffer, DWORD size, DWORD *done) = 0;
 };
 
+// Objects the wait functions accept (processes, threads, ...). Waits run on
+// the machine clock: an object tells when it is or will be signaled, so a
+// wait can advance the clock to that moment instead of blocking.
+struct WaitableObject : KernelObject {
+    static constexpr uint64_t kNever = ~(uint64_t)0;
+    // Clock time (ms) from which the object is signaled; kNever when nothing
+    // on the machine will signal it.
+    virtual uint64_t SignaledAt() = 0;
+    // A wait returned because of this object (ownership, auto-reset).
+    virtual void Satisfy() {}
+    // The handle was opened with SYNCHRONIZE access.
+    virtual bool MayWait() const { return true; }
+    // The object behind the handle: two handles to one object are one object.
+    virtual const void *Identity() const { return this; }
+};
+
 // CreateFileA hands "\\server\mailslot\name" paths here.
 HANDLE OpenMailslotClient(const std::string &path, DWORD access);
 

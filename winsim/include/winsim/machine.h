@@ -4,6 +4,7 @@
 #define WINSIM_MACHINE_H
 
 #include <windows.h>
+#include <msi.h>
 
 #include <cstdint>
 #include <functional>
@@ -44,6 +45,7 @@ struct RegKey {
     // Values keep their creation order, as NT enumerates them.
     std::vector<RegValue> values;
     std::map<std::string, size_t, LessNoCase> valueIndex;
+    std::string keyClass;  // the class given to RegCreateKeyEx when the key was created
 
     RegKey *Child(const std::string &name) const;
     RegKey *CreateChild(const std::string &name);
@@ -141,7 +143,21 @@ struct Program {
     DWORD exitCode = 0;
     DWORD runMs = 0;  // how long it runs on the machine clock
     std::function<void(class Machine &, const std::string &commandLine)> effect;
+    // Messages the program posts while it runs: (ms after its start, message
+    // id), posted to the queue of the thread that started it. Only times
+    // before runMs are reached.
+    std::vector<std::pair<DWORD, UINT>> postsAt;
 };
+
+// One CreateProcessA that started a program.
+struct ProcessRecord {
+    std::string application;       // full Windows path of the program
+    std::string commandLine;       // as the program received it
+    std::string currentDirectory;  // full path
+    uint64_t startMs = 0;          // machine clock at the start
+};
+
+struct ProcessTable;  // running processes and thread message queues (process.cpp)
 
 struct MailslotMessage {
     std::string slot;  // "\\.\mailslot\status" form, upper-cased name part
@@ -198,12 +214,21 @@ public:
     // user32
     std::vector<MessageBoxRecord> messageBoxes;
     std::vector<int> scriptedAnswers;  // consumed front first; empty: the default button
+    // ANSI code page: 1252 (single byte). 932 makes 0x81-0x9F and 0xE0-0xFC
+    // lead bytes, for testing DBCS-aware code.
+    unsigned codePage = 1252;
 
     // Programs and mailslots
     std::map<std::string, Program, LessNoCase> programs;  // by Windows path
     std::set<std::string, LessNoCase> mailslots;          // slot names this machine serves ("STATUS")
     std::vector<MailslotMessage> mailslotLog;             // every message delivered to this machine
     std::map<std::string, std::vector<std::string>, LessNoCase> mailslotQueues;
+
+    // Processes started on this machine, oldest first, and the messages the
+    // running program dispatched (DispatchMessageA).
+    std::vector<ProcessRecord> processLog;
+    std::vector<MSG> dispatchedMessages;
+    std::shared_ptr<ProcessTable> processTable;  // winsim's own bookkeeping
 
     // Free-form facts from a machine description, for later parts of the model.
     std::map<std::string, std::string, LessNoCase> facts;
@@ -227,6 +252,10 @@ void SetClock(const SYSTEMTIME &localTime);
 void AdvanceClock(uint64_t ms);
 uint64_t ClockMs();  // milliseconds since 1601-01-01
 SYSTEMTIME ClockLocalTime();
+// Ends the programs whose run time the clock has reached: posts their
+// pending messages and runs each effect once. Waits, exit-code queries and
+// CreateProcessA do this themselves.
+void SettleProcesses();
 
 // Faults: the named function fails with `error` instead of running.
 enum class FaultMode { Once, Nth, Always };
@@ -238,8 +267,39 @@ unsigned CallCount(const std::string &function);
 DWORD TakeFault(const char *function);
 
 // Resources of a module (string table, dialogs), from .rc text.
+// Registers the library under test as a module that is always loaded.
+HMODULE RegisterBuiltinModule(const std::string &fileName);
 void RegisterModuleResources(HMODULE module, const std::string &rcText);
 bool LookupString(HMODULE module, UINT id, std::string &out);
+// rcText is the headers followed by the script; a malformed text throws
+// ImageError naming "QLSETGUI.rc" and the line counted from the start of
+// rcText. The form below takes the headers and the script apart so that the
+// line is the script's own ("QLSETGUI.rc(12): ...") or the headers'
+// ("resource.h"). Resources belong to the module and survive ResetWorld.
+void RegisterModuleResources(HMODULE module, const std::string &headersText, const std::string &rcText,
+                             const std::string &scriptName = "QLSETGUI.rc");
+// A DIALOG or DIALOGEX template of the script, for the dialog manager.
+struct DialogTemplate {
+    std::string caption;
+    struct Control {
+        int id;
+        std::string cls, text;  // class "Button", "Static", "Edit", ... or as named in CONTROL
+        std::string style;      // style expression as written ("BS_AUTOCHECKBOX | WS_TABSTOP"), "" if none
+        int x = 0, y = 0, cx = 0, cy = 0;
+    };
+    std::vector<Control> controls;
+    std::string style;     // STYLE statement as written
+    std::string fontName;  // FONT statement
+    int fontSize = 0;
+    bool extended = false;  // DIALOGEX
+    int x = 0, y = 0, cx = 0, cy = 0;
+};
+bool LookupDialog(HMODULE module, UINT id, DialogTemplate &out);
+
+// ---- installer ---------------------------------------------------------------
+// The session handle of the local machine's installer, as Windows Installer
+// passes it to a custom action (MSIHANDLE, a 32-bit value).
+MSIHANDLE OpenInstallerSession();
 
 }  // namespace winsim
 

@@ -1,0 +1,5 @@
+#include "msi_session.h"
+
+#include <winsim/machine.h>
+
+MSIHANDLE TestInstallerSession() { return winsim::OpenInstallerSession(); }
