@@ -6,6 +6,8 @@
 
 #include <winsim/machine.h>
 
+#include "actions/Frame.h"
+
 #include <dlfcn.h>
 
 #include <cstdio>
@@ -68,12 +70,14 @@ bool IsKnownAction(const std::string &name) {
 }
 
 void Usage(std::ostream &out) {
-    out << "usage: qlsetrun [--machine DIR] [--sequence install|upgrade|maintenance|uninstall]\n"
+    out << "usage: qlsetrun [--machine DIR] [--setup DIR] [--sequence install|upgrade|maintenance|uninstall]\n"
            "                [--answer N]... [NAME=value]... [ACTION]...\n"
            "Runs the custom actions of QLSETGUI on a simulated Windows machine (the built-in\n"
            "Windows 2000 server, or the machine image in DIR) and reports what they did.\n"
            "Named actions run in the order given; without any, the sequence runs (install by default).\n"
-           "NAME=value sets an installer property; --answer scripts the next message box answer.\n";
+           "NAME=value sets an installer property; --answer scripts the next message box answer.\n"
+           "--setup DIR copies the setup directory DIR (QLBSETUP.INF, QUILLBAK.ICF, ...) to the\n"
+           "CD-ROM drive as D:\\SETUP\\ and sets SETUPDIR to it. The report ends with the settings.\n";
 }
 
 // ---- snapshots of the machine, for the report of changes -------------------
@@ -246,10 +250,107 @@ std::string ResultText(UINT r) {
     }
 }
 
+// Copies a host folder onto the machine as D:\SETUP\, adding a CD-ROM drive D:
+// when the machine has no drive of that letter.
+bool CopySetupDirectory(winsim::Machine &m, const std::string &hostDir, std::string &error) {
+    std::error_code ec;
+    if (!fs::is_directory(hostDir, ec)) {
+        error = hostDir + " is not a folder";
+        return false;
+    }
+    if (!m.drives.count('D')) m.AddDrive('D', DRIVE_CDROM);
+    m.MakeDirs("D:\\SETUP");
+    for (auto it = fs::recursive_directory_iterator(hostDir, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+        std::string rel = fs::relative(it->path(), hostDir, ec).string();
+        if (ec) break;
+        for (char &c : rel)
+            if (c == '/') c = '\\';
+        const std::string target = "D:\\SETUP\\" + rel;
+        if (it->is_directory()) {
+            m.MakeDirs(target);
+        } else if (it->is_regular_file()) {
+            std::ifstream in(it->path(), std::ios::binary);
+            if (!in) {
+                error = "cannot read " + it->path().string();
+                return false;
+            }
+            std::stringstream ss;
+            ss << in.rdbuf();
+            m.PutFile(target, ss.str());
+        }
+    }
+    if (ec) {
+        error = hostDir + ": " + ec.message();
+        return false;
+    }
+    return true;
+}
+
+std::string ComponentNames(const CSettings &s) {
+    std::string names;
+    const std::pair<int, const char *> parts[] = {{s.InstallManager(), "Manager"}, {s.InstallServer(), "Server"},
+                                                  {s.InstallAdmin(), "Admin"},     {s.InstallAlert(), "Alert"},
+                                                  {s.InstallHSM(), "HSM"},         {s.InstallPNR(), "PNR"}};
+    for (auto &p : parts)
+        if (p.first) names += (names.empty() ? "" : " ") + std::string(p.second);
+    return names.empty() ? "(none)" : names;
+}
+
+std::string DatabaseNames(const CSettings &s) {
+    std::string names;
+    if (s.InstallSQL()) names = "SQL";
+    if (s.InstallRAIMA()) names += names.empty() ? "RAIMA" : " RAIMA";
+    return names.empty() ? "(none)" : names;
+}
+
+void ReportSettings(const CSettings &s, bool builtHere) {
+    std::cout << "== Settings\n";
+    if (builtHere)
+        std::cout << "   (no action that ran built them; built here as the actions' prologue does)\n";
+    auto text = [](const char *name, const char *value) {
+        std::cout << "   " << name << " = \"" << (value ? value : "") << "\"\n";
+    };
+    auto number = [](const char *name, long value) { std::cout << "   " << name << " = " << value << "\n"; };
+    text("SourcePath", s.SourcePath());
+    text("BatchFile", s.BatchFile());
+    text("LogFile", s.LogFile());
+    number("ProductType", s.ProductType());
+    number("ProductSubType", s.ProductSubType());
+    text("Product", s.Product());
+    text("ComponentCode", s.ComponentCode());
+    text("QuillbakPath", s.QuillbakPath());
+    text("AlertPath", s.AlertPath());
+    text("ClientAgentPath", s.ClientAgentPath());
+    std::cout << "   Components = " << ComponentNames(s) << "\n";
+    std::cout << "   Databases = " << DatabaseNames(s) << "\n";
+    number("CustomSetup", s.CustomSetup());
+    number("OverwriteDB", s.OverwriteDB());
+    number("DeleteQueue", s.DeleteQueue());
+    number("BatchOperation", s.BatchOperation());
+    number("IsCopyOnlyMode", s.IsCopyOnlyMode());
+    number("RemoteSetup", s.RemoteSetup());
+    text("RemoteHostServer", s.RemoteHostServer());
+    number("HSMAvailable", s.HSMAvailable());
+    number("PNRFWAvailable", s.PNRFWAvailable());
+    number("ChangerAvailable", s.ChangerAvailable());
+    number("RAIDAvailable", s.RAIDAvailable());
+    text("PNRFWSetupFileName", s.PNRFWSetupFileName());
+    text("LaunchSetupProductName", s.LaunchSetupProductName());
+    text("LaunchSetupFileName", s.LaunchSetupFileName());
+    text("RegisteredUser", s.RegisteredUser());
+    text("RegisteredCompany", s.RegisteredCompany());
+    text("SystemAccountServer", s.SystemAccountServer());
+    text("SystemAccountDomain", s.SystemAccountDomain());
+    text("SystemAccountName", s.SystemAccountName());
+    // The password is only shown as set or not.
+    std::cout << "   SystemAccountPassword = " << (*s.SystemAccountPassword() ? "(set)" : "(empty)") << "\n";
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
-    std::string machineDir, sequenceName = "install";
+    std::string machineDir, setupDir, sequenceName = "install";
     std::vector<std::string> actions;
     std::vector<std::pair<std::string, std::string>> props;
     std::vector<int> answers;
@@ -258,7 +359,7 @@ int main(int argc, char **argv) {
         if (a == "--help" || a == "-h") {
             Usage(std::cout);
             return 0;
-        } else if (a == "--machine" || a == "--sequence" || a == "--answer") {
+        } else if (a == "--machine" || a == "--setup" || a == "--sequence" || a == "--answer") {
             if (i + 1 >= argc) {
                 std::cerr << "qlsetrun: " << a << " needs a value\n";
                 return 2;
@@ -266,6 +367,8 @@ int main(int argc, char **argv) {
             std::string v = argv[++i];
             if (a == "--machine") {
                 machineDir = v;
+            } else if (a == "--setup") {
+                setupDir = v;
             } else if (a == "--sequence") {
                 sequenceName = v;
             } else {
@@ -312,6 +415,14 @@ int main(int argc, char **argv) {
     }
     winsim::SetLocalMachine(*m);
     for (auto &[k, v] : seq->properties) m->installer.properties[k] = v;
+    if (!setupDir.empty()) {
+        std::string error;
+        if (!CopySetupDirectory(*m, setupDir, error)) {
+            std::cerr << "qlsetrun: cannot copy the setup directory: " << error << "\n";
+            return 3;
+        }
+        m->installer.properties["SETUPDIR"] = "D:\\SETUP\\";
+    }
     for (auto &[k, v] : props) m->installer.properties[k] = v;
     m->scriptedAnswers = answers;
     if (actions.empty()) actions = seq->actions;
@@ -320,6 +431,7 @@ int main(int argc, char **argv) {
               << m->buildNumber << (m->csdVersion.empty() ? "" : ", " + m->csdVersion) << ")"
               << (machineDir.empty() ? ", built-in default machine" : ", image " + machineDir) << "\n";
     std::cout << "Sequence: " << seq->name << "\n";
+    if (!setupDir.empty()) std::cout << "Setup directory: " << setupDir << " as D:\\SETUP\\\n";
 
     const auto propsBefore = m->installer.properties;
     const RegSnapshot regBefore = SnapRegistry(*m);
@@ -383,5 +495,19 @@ int main(int argc, char **argv) {
 
     ReportRegistry(regBefore, SnapRegistry(*m));
     ReportFiles(filesBefore, SnapFiles(*m));
+
+    // Every action that runs the prologue rebuilds the settings, and the
+    // prologue always names a log file. Without such an action, build them
+    // the same way now, after the reports, so that they show what setup
+    // makes of the machine and the setup directory.
+    const bool builtHere = *g_Settings.LogFile() == '\0';
+    if (builtHere) {
+        MSIHANDLE again = winsim::OpenInstallerSession();
+        tagSETUP_INFO info;
+        SetSetupInfo(again, &info, seq->name == std::string("uninstall") ? 1 : 0);
+        g_Settings.Initialize();
+        MsiCloseHandle(again);
+    }
+    ReportSettings(g_Settings, builtHere);
     return 0;
 }
