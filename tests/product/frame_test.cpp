@@ -157,6 +157,32 @@ TEST_F(FrameTest, PostUninstallOnlyLogs) {
     EXPECT_EQ(m_->installer.properties.count("ERRORMSG"), 0u);
 }
 
+TEST_F(FrameTest, ChildProgramWaitDispatchesMessagesUntilTheProgramEnds) {
+    const char *exe = "C:\\Setup\\UNINST.EXE";
+    m_->PutFile(exe, "");
+    winsim::Program program;
+    program.exitCode = 3;
+    program.runMs = 5000;
+    program.postsAt = {{1000, WM_USER + 1}, {2000, WM_USER + 2}};
+    bool ended = false;
+    program.effect = [&](winsim::Machine &, const std::string &) { ended = true; };
+    m_->programs[exe] = program;
+
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessA(NULL, (LPSTR) "C:\\Setup\\UNINST.EXE -y", NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi));
+    uint64_t start = winsim::ClockMs();
+    EXPECT_EQ(WaitForChildProgram(pi.hProcess), 3u);
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(winsim::ClockMs() - start, 5000u);
+    ASSERT_EQ(m_->dispatchedMessages.size(), 2u);
+    EXPECT_EQ(m_->dispatchedMessages[0].message, (UINT)WM_USER + 1);
+    EXPECT_EQ(m_->dispatchedMessages[1].message, (UINT)WM_USER + 2);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+}
+
 TEST(FrameGlobals, NoDatabaseIsKnownAtStart) { EXPECT_EQ(ExistingDatabaseType, -1); }
 
 TEST(FrameGlobals, MessagesLoadFromTheLibrarysStringTable) {

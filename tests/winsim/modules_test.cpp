@@ -1,0 +1,81 @@
+// Module loading by path and by search, export look-up and unloading.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "support/libraries.h"
+
+namespace {
+
+typedef int(WINAPI *AddFn)(int, int);
+typedef int (*CountFn)();
+
+template <class F>
+F Proc(HMODULE m, const char *name) {
+    return reinterpret_cast<F>(reinterpret_cast<void *>(GetProcAddress(m, name)));
+}
+
+void SystemPath(char *out, const char *file) {
+    GetSystemDirectoryA(out, MAX_PATH);
+    lstrcatA(out, "\\");
+    lstrcatA(out, file);
+}
+
+TEST(LoadLibraryEx, AlteredSearchPathLoadsByFullPath) {
+    char path[MAX_PATH];
+    SystemPath(path, "TESTMOD.DLL");
+    PlaceTestLibrary(path);
+    HMODULE m = LoadLibraryExA(path, NULL, LOAD_WITH_ALTERED_SEARCH_PATH);
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(LoadLibraryA("TESTMOD.DLL"), m);  // the same module, counted twice
+    EXPECT_TRUE(FreeLibrary(m));
+    EXPECT_TRUE(FreeLibrary(m));
+    EXPECT_EQ(GetModuleHandleA("TESTMOD.DLL"), nullptr);
+}
+
+TEST(LoadLibraryEx, ReservedFileHandleMustBeNull) {
+    char path[MAX_PATH];
+    SystemPath(path, "TESTMOD.DLL");
+    PlaceTestLibrary(path);
+    SetLastError(0);
+    EXPECT_EQ(LoadLibraryExA(path, (HANDLE)(LONG_PTR)4, 0), nullptr);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
+}
+
+TEST(ProcAddress, FindsExportsByNameOnly) {
+    char path[MAX_PATH];
+    SystemPath(path, "TESTMOD.DLL");
+    PlaceTestLibrary(path);
+    HMODULE m = LoadLibraryA(path);
+    ASSERT_NE(m, nullptr);
+    AddFn add = Proc<AddFn>(m, "TestModAdd");
+    ASSERT_NE(add, nullptr);
+    EXPECT_EQ(add(40, 2), 42);
+    struct Case {
+        const char *name;
+        DWORD error;
+    } missing[] = {{"testmodadd", ERROR_PROC_NOT_FOUND}, {"", ERROR_PROC_NOT_FOUND}, {"NoSuch", ERROR_PROC_NOT_FOUND}};
+    for (auto &c : missing) {
+        SetLastError(0);
+        EXPECT_EQ(GetProcAddress(m, c.name), nullptr) << c.name;
+        EXPECT_EQ(GetLastError(), c.error) << c.name;
+    }
+    FreeLibrary(m);
+}
+
+TEST(ProcAddress, DllMainSeesAttachAndDetach) {
+    char path[MAX_PATH];
+    SystemPath(path, "TESTMOD.DLL");
+    PlaceTestLibrary(path);
+    HMODULE m = LoadLibraryA(path);
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(Proc<CountFn>(m, "TestModAttached")(), 1);
+    EXPECT_EQ(Proc<CountFn>(m, "TestModDetached")(), 0);
+    FreeLibrary(m);
+}
+
+TEST(FreeLibrary, UnknownModuleFails) {
+    EXPECT_FALSE(FreeLibrary((HMODULE)(ULONG_PTR)0x7F000000));
+}
+
+}  // namespace
