@@ -1,6 +1,7 @@
 #include "Frame.h"
 
 #include "system/Log.h"
+#include "system/SetupPaths.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -52,12 +53,7 @@ int SetSetupInfo(MSIHANDLE hInstall, tagSETUP_INFO *pInfo, int bUninstall) {
     }
     if (setupDir.IsEmpty()) {
         // The drive and directory of the running program.
-        char program[MAX_PATH + 1] = "";
-        GetModuleFileNameA(NULL, program, MAX_PATH);
-        program[MAX_PATH] = '\0';
-        setupDir = program;
-        int slash = setupDir.ReverseFind('\\');
-        setupDir = slash >= 0 ? setupDir.Left(slash + 1) : CString();
+        setupDir = RunningProgramFolder();
     }
     SetCurrentDirectoryA(setupDir);
 

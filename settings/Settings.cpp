@@ -4,6 +4,7 @@
 #include "SetupIcf.h"
 #include "SetupInf.h"
 #include "system/Computer.h"
+#include "system/SetupPaths.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -322,20 +323,11 @@ F ProcOf(HMODULE module, LPCSTR name) {
     return reinterpret_cast<F>(reinterpret_cast<void *>(GetProcAddress(module, name)));
 }
 
-// Directory of the running program, ending in a backslash.
-CString ProgramDirectory() {
-    char path[MAX_PATH + 1] = "";
-    GetModuleFileNameA(NULL, path, MAX_PATH);
-    path[MAX_PATH] = '\0';
-    CString dir(path);
-    int slash = dir.ReverseFind('\\');
-    return slash >= 0 ? dir.Left(slash + 1) : CString();
-}
 
 }  // namespace
 
 unsigned long CarriedAlertBuildNumber() {
-    CString path = ProgramDirectory() + "NOTIFVER.DLL";
+    CString path = RunningProgramFolder() + "NOTIFVER.DLL";
     HMODULE lib = LoadLibraryA(path);
     if (!lib) return 0;
     unsigned long build = 0;

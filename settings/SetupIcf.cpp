@@ -1,6 +1,6 @@
 #include "SetupIcf.h"
 
-#include "SetupPaths.h"
+#include "system/SetupPaths.h"
 #include "system/Computer.h"
 
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "SetupInf.h"
 
-#include "SetupPaths.h"
+#include "system/SetupPaths.h"
 #include "system/Computer.h"
 
 #include <climits>

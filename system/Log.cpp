@@ -1,5 +1,7 @@
 #include "Log.h"
 
+#include "SetupPaths.h"
+
 
 #include <cstdio>
 #include <cstring>
@@ -150,12 +152,7 @@ WORD g_setupProductCode = 0;
 
 WORD GetSetupProductCode() {
     if (g_setupProductCode) return g_setupProductCode;
-    char program[MAX_PATH + 1] = "";
-    GetModuleFileNameA(NULL, program, MAX_PATH);
-    program[MAX_PATH] = '\0';
-    CString inf(program);
-    int slash = inf.ReverseFind('\\');
-    inf = (slash >= 0 ? inf.Left(slash + 1) : CString()) + "QLBSetup.INF";
+    CString inf = RunningProgramFolder() + "QLBSetup.INF";
 
     char guiDll[256] = "";
     GetPrivateProfileStringA("ProductInfo", "GUIDLL", "", guiDll, sizeof guiDll, inf);

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace winsim {
 
@@ -96,6 +97,15 @@ bool NormalizeWindowsPath(const Machine &m, const std::string &path, std::string
 bool SystemTimeToMs(const SYSTEMTIME &st, uint64_t &ms);
 SYSTEMTIME MsToSystemTime(uint64_t ms);
 FILETIME MsToFileTime(uint64_t ms);
+
+// The folders Windows 2000 searches for a module or program named without
+// a path: the program's folder, the current folder, the system folders, the
+// Windows folder, then PATH.
+std::vector<std::string> SearchFolders(const Machine &m);
+
+// GetTickCount's reading at clock time `ms`: milliseconds since midnight
+// before the default clock start, wrapping after 49.7 days.
+DWORD TickCountAt(uint64_t ms);
 
 // A new, empty machine (drive C: only) in the world's sandbox.
 Machine &NewMachine(const std::string &name);

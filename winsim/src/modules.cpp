@@ -69,26 +69,6 @@ Module *FindLoaded(const std::string &nameOrPath, uintptr_t *handle) {
     return nullptr;
 }
 
-// Windows 2000 search order for a plain name: the program's folder, the
-// current folder, the system folder, the Windows folder, then PATH.
-std::vector<std::string> SearchFolders(const Machine &m) {
-    std::vector<std::string> dirs{DirOf(m.modulePath), m.currentDir, m.SystemDir(), m.windowsDir + "\\system",
-                                  m.windowsDir};
-    auto it = m.environment.find("PATH");
-    if (it != m.environment.end()) {
-        std::string p = it->second;
-        size_t start = 0;
-        while (start <= p.size()) {
-            size_t semi = p.find(';', start);
-            std::string d = p.substr(start, semi == std::string::npos ? std::string::npos : semi - start);
-            if (!d.empty()) dirs.push_back(d);
-            if (semi == std::string::npos) break;
-            start = semi + 1;
-        }
-    }
-    return dirs;
-}
-
 HMODULE Load(const char *fileName, DWORD flags) {
     std::lock_guard<std::recursive_mutex> g(WorldLock());
     if (!fileName || !*fileName) return Fail<HMODULE>(nullptr, ERROR_INVALID_PARAMETER);
@@ -150,6 +130,24 @@ HMODULE Load(const char *fileName, DWORD flags) {
 }
 
 }  // namespace
+
+std::vector<std::string> SearchFolders(const Machine &m) {
+    std::vector<std::string> dirs{DirOf(m.modulePath), m.currentDir, m.SystemDir(), m.windowsDir + "\\system",
+                                  m.windowsDir};
+    auto it = m.environment.find("PATH");
+    if (it != m.environment.end()) {
+        const std::string &p = it->second;
+        size_t start = 0;
+        for (;;) {
+            size_t semi = p.find(';', start);
+            std::string d = p.substr(start, semi == std::string::npos ? std::string::npos : semi - start);
+            if (!d.empty()) dirs.push_back(d);
+            if (semi == std::string::npos) break;
+            start = semi + 1;
+        }
+    }
+    return dirs;
+}
 
 HMODULE RegisterBuiltinModule(const std::string &fileName) {
     std::lock_guard<std::recursive_mutex> g(WorldLock());

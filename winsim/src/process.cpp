@@ -107,20 +107,7 @@ DWORD ThreadIdIn(ProcessTable &t) {
     return id;
 }
 
-// Message times read like GetTickCount: milliseconds since the machines
-// started, at midnight before the default clock (2001-01-01 00:00).
-DWORD MessageTime(uint64_t ms) {
-    static const uint64_t kBoot = [] {
-        SYSTEMTIME st{};
-        st.wYear = 2001;
-        st.wMonth = 1;
-        st.wDay = 1;
-        uint64_t boot = 0;
-        SystemTimeToMs(st, boot);
-        return boot;
-    }();
-    return (DWORD)(ms - kBoot);
-}
+DWORD MessageTime(uint64_t ms) { return TickCountAt(ms); }
 
 void PostTo(ThreadQueue &q, HWND hwnd, UINT msg, WPARAM w, LPARAM l, uint64_t at) {
     MSG m{};
@@ -274,25 +261,6 @@ DWORD MissingError(const Machine &m, const std::string &full) {
     std::string dir = DirOf(full);
     if (dir.size() == 2 && dir[1] == ':') dir += '\\';
     return IsDirectory(m, dir) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
-}
-
-// The folders Windows 2000 searches for a program named without a path.
-std::vector<std::string> SearchFolders(const Machine &m) {
-    std::vector<std::string> dirs{DirOf(m.modulePath), m.currentDir, m.SystemDir(), m.windowsDir + "\\system",
-                                  m.windowsDir};
-    auto it = m.environment.find("PATH");
-    if (it != m.environment.end()) {
-        const std::string &p = it->second;
-        size_t start = 0;
-        for (;;) {
-            size_t semi = p.find(';', start);
-            std::string d = p.substr(start, semi == std::string::npos ? std::string::npos : semi - start);
-            if (!d.empty()) dirs.push_back(d);
-            if (semi == std::string::npos) break;
-            start = semi + 1;
-        }
-    }
-    return dirs;
 }
 
 // Looks for one program name taken from a command line: ".exe" added when

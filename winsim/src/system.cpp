@@ -394,20 +394,26 @@ extern "C" void WINAPI GetSystemTime(LPSYSTEMTIME lpSystemTime) {
     if (lpSystemTime) *lpSystemTime = ClockLocalTime();
 }
 
-// Milliseconds since the machines started, at midnight before the default
-// clock (2001-01-01 00:00); it wraps after 49.7 days like Windows' counter.
-extern "C" DWORD WINAPI GetTickCount(void) {
-    WINSIM_FAULT_RETURN("GetTickCount", (DWORD)0);
+namespace winsim {
+DWORD TickCountAt(uint64_t ms) {
     static const uint64_t kBoot = [] {
         SYSTEMTIME st{};
         st.wYear = 2001;
         st.wMonth = 1;
         st.wDay = 1;
-        uint64_t ms = 0;
-        SystemTimeToMs(st, ms);
-        return ms;
+        uint64_t boot = 0;
+        SystemTimeToMs(st, boot);
+        return boot;
     }();
-    return (DWORD)(ClockMs() - kBoot);
+    return (DWORD)(ms - kBoot);
+}
+}  // namespace winsim
+
+// Milliseconds since the machines started, at midnight before the default
+// clock (2001-01-01 00:00); it wraps after 49.7 days like Windows' counter.
+extern "C" DWORD WINAPI GetTickCount(void) {
+    WINSIM_FAULT_RETURN("GetTickCount", (DWORD)0);
+    return TickCountAt(ClockMs());
 }
 
 // No real wait: the machine clock moves on.
