@@ -34,8 +34,9 @@ configure() {  # configure DIR [cmake options...]
 case "${1:-}" in
 run)
     shift
+    [ "${1:-}" = "--" ] && shift
     linux_deps
-    configure build -DQLSETGUI_TESTS=OFF
+    configure build
     cmake --build build -j "$JOBS" --target qlsetrun
     ./build/qlsetrun "$@"
     ;;

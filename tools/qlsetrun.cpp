@@ -455,7 +455,7 @@ int main(int argc, char **argv) {
         if (name == "PreUninstall" && r == 0) std::cout << "   (the installer removes the files here)\n";
     }
     MsiCloseHandle(session);
-    if (!ran) std::cout << "No custom action ran: the library does not export any of them yet.\n";
+    if (!ran) std::cout << "No custom action ran: none of these is in this build of the library yet.\n";
 
     std::cout << "== Installer log\n";
     if (m->installer.log.empty()) std::cout << "   (empty)\n";
