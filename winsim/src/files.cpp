@@ -1035,21 +1035,23 @@ extern "C" HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, D
     return h;
 }
 
-extern "C" BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
-                                LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped) {
-    WINSIM_FAULT_RETURN("ReadFile", FALSE);
+namespace {
+
+// ReadFile and WriteFile differ only in the direction of the transfer.
+template <class Transfer>
+BOOL TransferFile(HANDLE hFile, LPDWORD lpDone, LPOVERLAPPED lpOverlapped, Transfer transfer) {
     std::lock_guard<std::recursive_mutex> g(WorldLock());
-    if (lpNumberOfBytesRead) *lpNumberOfBytesRead = 0;
+    if (lpDone) *lpDone = 0;
     auto obj = HandleAs<StreamObject>(hFile);
     if (!obj) return Fail(FALSE, ERROR_INVALID_HANDLE);
-    // Windows writes the count through this pointer for synchronous reads.
-    if (!lpNumberOfBytesRead && !lpOverlapped) return Fail(FALSE, ERROR_NOACCESS);
+    // Windows writes the count through this pointer for synchronous transfers.
+    if (!lpDone && !lpOverlapped) return Fail(FALSE, ERROR_NOACCESS);
     if (lpOverlapped)
         if (auto *f = dynamic_cast<FileObject *>(obj.get()))
             f->position = ((uint64_t)lpOverlapped->OffsetHigh << 32) | lpOverlapped->Offset;
     DWORD done = 0;
-    BOOL ok = obj->Read(lpBuffer, nNumberOfBytesToRead, &done);
-    if (lpNumberOfBytesRead) *lpNumberOfBytesRead = done;
+    BOOL ok = transfer(*obj, &done);
+    if (lpDone) *lpDone = done;
     if (ok && lpOverlapped) {
         lpOverlapped->Internal = 0;
         lpOverlapped->InternalHigh = done;
@@ -1057,25 +1059,22 @@ extern "C" BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBy
     return ok;
 }
 
+}  // namespace
+
+extern "C" BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
+                                LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped) {
+    WINSIM_FAULT_RETURN("ReadFile", FALSE);
+    return TransferFile(hFile, lpNumberOfBytesRead, lpOverlapped, [&](StreamObject &o, DWORD *done) {
+        return o.Read(lpBuffer, nNumberOfBytesToRead, done);
+    });
+}
+
 extern "C" BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
                                  LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped) {
     WINSIM_FAULT_RETURN("WriteFile", FALSE);
-    std::lock_guard<std::recursive_mutex> g(WorldLock());
-    if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = 0;
-    auto obj = HandleAs<StreamObject>(hFile);
-    if (!obj) return Fail(FALSE, ERROR_INVALID_HANDLE);
-    if (!lpNumberOfBytesWritten && !lpOverlapped) return Fail(FALSE, ERROR_NOACCESS);
-    if (lpOverlapped)
-        if (auto *f = dynamic_cast<FileObject *>(obj.get()))
-            f->position = ((uint64_t)lpOverlapped->OffsetHigh << 32) | lpOverlapped->Offset;
-    DWORD done = 0;
-    BOOL ok = obj->Write(lpBuffer, nNumberOfBytesToWrite, &done);
-    if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = done;
-    if (ok && lpOverlapped) {
-        lpOverlapped->Internal = 0;
-        lpOverlapped->InternalHigh = done;
-    }
-    return ok;
+    return TransferFile(hFile, lpNumberOfBytesWritten, lpOverlapped, [&](StreamObject &o, DWORD *done) {
+        return o.Write(lpBuffer, nNumberOfBytesToWrite, done);
+    });
 }
 
 extern "C" DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh,

@@ -103,6 +103,9 @@ FILETIME MsToFileTime(uint64_t ms);
 // Windows folder, then PATH.
 std::vector<std::string> SearchFolders(const Machine &m);
 
+// Where the machine clock starts: 2001-01-01 08:00 local time.
+uint64_t DefaultClockStart();
+
 // GetTickCount's reading at clock time `ms`: milliseconds since midnight
 // before the default clock start, wrapping after 49.7 days.
 DWORD TickCountAt(uint64_t ms);

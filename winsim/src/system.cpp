@@ -396,15 +396,8 @@ extern "C" void WINAPI GetSystemTime(LPSYSTEMTIME lpSystemTime) {
 
 namespace winsim {
 DWORD TickCountAt(uint64_t ms) {
-    static const uint64_t kBoot = [] {
-        SYSTEMTIME st{};
-        st.wYear = 2001;
-        st.wMonth = 1;
-        st.wDay = 1;
-        uint64_t boot = 0;
-        SystemTimeToMs(st, boot);
-        return boot;
-    }();
+    // The machines start at midnight before the default clock.
+    static const uint64_t kBoot = DefaultClockStart() - DefaultClockStart() % 86400000ull;
     return (DWORD)(ms - kBoot);
 }
 }  // namespace winsim
@@ -553,14 +546,14 @@ bool FormatTemplate(const std::string &tmpl, DWORD flags, va_list *arguments, st
             unsigned n = (unsigned)(e - '0');
             i += 2;
             if (i < tmpl.size() && std::isdigit((unsigned char)tmpl[i])) n = n * 10 + (unsigned)(tmpl[i++] - '0');
-            std::string spec = "s";
+            std::string conversion = "s";
             if (i < tmpl.size() && tmpl[i] == '!') {
                 size_t close = tmpl.find('!', i + 1);
                 if (close == std::string::npos) {
                     error = ERROR_INVALID_PARAMETER;
                     return false;
                 }
-                spec = tmpl.substr(i + 1, close - i - 1);
+                conversion = tmpl.substr(i + 1, close - i - 1);
                 i = close + 1;
             }
             if (ignoreInserts) {
@@ -572,12 +565,12 @@ bool FormatTemplate(const std::string &tmpl, DWORD flags, va_list *arguments, st
                 return false;
             }
             DWORD_PTR value = argumentArray ? ((const DWORD_PTR *)arguments)[n - 1] : args[n - 1];
-            if (spec.find('*') != std::string::npos) {
+            if (conversion.find('*') != std::string::npos) {
                 error = ERROR_CALL_NOT_IMPLEMENTED;  // widths taken from arguments
                 return false;
             }
             InsertArg arg(value);
-            out += FormatWsprintf(("%" + spec).c_str(), arg, 32767);
+            out += FormatWsprintf(("%" + conversion).c_str(), arg, 32767);
             continue;
         }
         i += 2;

@@ -86,8 +86,10 @@ World &TheWorld() {
     return *w;
 }
 
+}  // namespace
+
 // 2001-01-01 08:00:00 local time as the machine clock's start.
-uint64_t DefaultClock() {
+uint64_t DefaultClockStart() {
     SYSTEMTIME st{};
     st.wYear = 2001;
     st.wMonth = 1;
@@ -97,6 +99,8 @@ uint64_t DefaultClock() {
     SystemTimeToMs(st, ms);
     return ms;
 }
+
+namespace {
 
 std::string SandboxBase() {
     World &w = TheWorld();
@@ -187,7 +191,7 @@ void AdvanceClock(uint64_t ms) {
 
 uint64_t ClockMs() {
     std::lock_guard<std::recursive_mutex> g(WorldLock());
-    if (TheWorld().clockMs == 0) TheWorld().clockMs = DefaultClock();
+    if (TheWorld().clockMs == 0) TheWorld().clockMs = DefaultClockStart();
     return TheWorld().clockMs;
 }
 
