@@ -90,6 +90,8 @@ public:
     int InstallAlert();       // [Install] Alert, 1
     int InstallHSM();         // [Install] DataMigration, 1
     int InstallPNR();         // never in the file: 0
+    // A file that does not mention these keys never replaces an existing
+    // database or job queue: only an explicit non-zero value does.
     int OverwriteDB();        // [Install] OverwriteDB, 0
     int OverwriteJobQueue();  // [Install] OverwriteJobQueue, 0
     int SQLDB();              // [DatabaseOption] SQL, 0
