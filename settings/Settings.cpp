@@ -385,10 +385,13 @@ void CSettings::InitProductMapName() {
     FreeLibrary(lib);
 }
 
-// Registered owner and organisation come from the product registry object.
+// Registered owner and organisation: the product registry object's
+// GetRegisteredOwner and GetRegisteredOrganization. It does not read the
+// registry yet, so the fields keep their values.
 void CSettings::InitRegisteredOwner() {}
 
-// The registered home directory comes from the product registry object.
+// The registered home directory: the product registry object's
+// GetQuillbakHomeDir through the QuillbakPath setter (not read yet).
 void CSettings::InitQuillbakHome() {
     m_bQuillbakExists = !m_strCurrentQuillbakPath.IsEmpty();
 }
@@ -405,7 +408,8 @@ void CSettings::InitBaseProductFacts() {
     }
 }
 
-// The client agent's registered home comes from the product registry object.
+// The client agent's registered home: the product registry object's
+// GetClientAgentHomeDir (not read yet).
 void CSettings::InitClientAgentHome() {
     m_bClientAgentExists = !m_strCurrentClientAgentPath.IsEmpty();
 }
@@ -443,7 +447,9 @@ CString CSettings::ProgramFilesRoot() const {
     return result;
 }
 
-// The registered version word comes from the product registry object.
+// IsUpgrade: the product registry object's version word for Product, when
+// non-zero and below 0x0606. It does not read the registry yet, so the flag
+// keeps its value.
 void CSettings::InitUpgradeFlag() {}
 
 // The setup information file of the medium tells the edition.
