@@ -1295,6 +1295,16 @@ extern "C" BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName
     return TRUE;
 }
 
+// Why a file or folder cannot be deleted now: a delete already pending, an
+// open handle that does not share deletion, or the read-only attribute.
+DWORD DeleteRefusal(const Resolved &r, OpenNode *node, bool isDir) {
+    if (node && node->deletePending) return ERROR_ACCESS_DENIED;
+    if (node && ShareConflict(*node, kDelete, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE))
+        return ERROR_SHARING_VIOLATION;
+    if (StoredAttributes(r.host, isDir, false) & FILE_ATTRIBUTE_READONLY) return ERROR_ACCESS_DENIED;
+    return 0;
+}
+
 extern "C" BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
     WINSIM_FAULT_RETURN("DeleteFileA", FALSE);
     std::lock_guard<std::recursive_mutex> g(WorldLock());
@@ -1304,10 +1314,7 @@ extern "C" BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
     if (r.isDir) return Fail(FALSE, ERROR_ACCESS_DENIED);
     if (r.path.endsWithSep) return Fail(FALSE, ERROR_INVALID_NAME);
     OpenNode *node = NodeOf(r.st);
-    if (node && node->deletePending) return Fail(FALSE, ERROR_ACCESS_DENIED);
-    if (node && ShareConflict(*node, kDelete, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE))
-        return Fail(FALSE, ERROR_SHARING_VIOLATION);
-    if (StoredAttributes(r.host, false, false) & FILE_ATTRIBUTE_READONLY) return Fail(FALSE, ERROR_ACCESS_DENIED);
+    if (DWORD e = DeleteRefusal(r, node, false)) return Fail(FALSE, e);
     if (node) {
         node->deletePending = true;  // the name goes with the last handle
         return TRUE;
@@ -1344,10 +1351,7 @@ extern "C" BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
     // The current directory is held open without delete sharing.
     if (IsCurrentDir(m, r.host)) return Fail(FALSE, ERROR_SHARING_VIOLATION);
     OpenNode *node = NodeOf(r.st);
-    if (node && node->deletePending) return Fail(FALSE, ERROR_ACCESS_DENIED);
-    if (node && ShareConflict(*node, kDelete, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE))
-        return Fail(FALSE, ERROR_SHARING_VIOLATION);
-    if (StoredAttributes(r.host, true, false) & FILE_ATTRIBUTE_READONLY) return Fail(FALSE, ERROR_ACCESS_DENIED);
+    if (DWORD e = DeleteRefusal(r, node, true)) return Fail(FALSE, e);
     if (!FolderEmpty(r.host)) return Fail(FALSE, ERROR_DIR_NOT_EMPTY);
     if (node) {
         node->deletePending = true;
