@@ -22,3 +22,13 @@ add_custom_target(export-check ALL
           -DOBJDUMP=${QL_OBJDUMP} -P ${CMAKE_SOURCE_DIR}/cmake/export_check.cmake
   DEPENDS QLSETGUI
   COMMENT "Checking the export table of QLSETGUI.dll")
+
+# The i686 DLL is the one that ships: every function it imports must exist on
+# Windows NT 4.0 SP6. (The x86_64 build only runs under wine64.)
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  add_custom_target(import-check ALL
+    COMMAND ${CMAKE_COMMAND} -DDLL=$<TARGET_FILE:QLSETGUI> -DLIST=${CMAKE_SOURCE_DIR}/cmake/nt4-imports.txt
+            -DOBJDUMP=${QL_OBJDUMP} -P ${CMAKE_SOURCE_DIR}/cmake/import_check.cmake
+    DEPENDS QLSETGUI ${CMAKE_SOURCE_DIR}/cmake/nt4-imports.txt
+    COMMENT "Checking the imports of QLSETGUI.dll against Windows NT 4.0")
+endif()
