@@ -220,8 +220,8 @@ int CSetupIcf::InstallAdmin() { return ReadSwitch(m_sInstall, m_sQLBServerAdmin,
 int CSetupIcf::InstallAlert() { return ReadSwitch(m_sInstall, m_sAlert, 1, m_bInstallAlert); }
 int CSetupIcf::InstallHSM() { return ReadSwitch(m_sInstall, m_sDataMigration, 1, m_bInstallHSM); }
 int CSetupIcf::InstallPNR() { return m_bInstallPNR; }
-int CSetupIcf::OverwriteDB() { return ReadSwitch(m_sInstall, m_sOverwriteDB, 0, m_bOverwriteDB); }
-int CSetupIcf::OverwriteJobQueue() { return ReadSwitch(m_sInstall, m_sOverwriteJobQueue, 0, m_bOverwriteJobQueue); }
+int CSetupIcf::OverwriteDB() { return ReadSwitch(m_sInstall, m_sOverwriteDB, 1, m_bOverwriteDB); }
+int CSetupIcf::OverwriteJobQueue() { return ReadSwitch(m_sInstall, m_sOverwriteJobQueue, 1, m_bOverwriteJobQueue); }
 int CSetupIcf::SQLDB() { return ReadSwitch(m_sDatabaseOption, m_sSQL, 0, m_bSQLDB); }
 int CSetupIcf::UninstallQuillbak() { return ReadSwitch(m_sUninstall, m_sQLBServer, 1, m_bUninstallQuillbak); }
 int CSetupIcf::UninstallAlert() { return ReadSwitch(m_sUninstall, m_sAlert, 1, m_bUninstallAlert); }

@@ -90,10 +90,10 @@ public:
     int InstallAlert();       // [Install] Alert, 1
     int InstallHSM();         // [Install] DataMigration, 1
     int InstallPNR();         // never in the file: 0
-    // A file that does not mention these keys never replaces an existing
-    // database or job queue: only an explicit non-zero value does.
-    int OverwriteDB();        // [Install] OverwriteDB, 0
-    int OverwriteJobQueue();  // [Install] OverwriteJobQueue, 0
+    // Files written for the earlier release rely on an absent key meaning
+    // "overwrite"; with no file at all both stay 0.
+    int OverwriteDB();        // [Install] OverwriteDB, 1
+    int OverwriteJobQueue();  // [Install] OverwriteJobQueue, 1
     int SQLDB();              // [DatabaseOption] SQL, 0
     int UninstallQuillbak();  // [Uninstall] QLBServer, 1
     int UninstallAlert();     // [Uninstall] Alert, 1

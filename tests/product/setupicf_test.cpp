@@ -131,9 +131,9 @@ TEST_F(SetupIcfTest, SwitchDefaultsForAbsentKeys) {
     CSetupIcf icf(kIcf);
     EXPECT_EQ(icf.InstallManager(), 1);
     EXPECT_EQ(icf.InstallHSM(), 1);
-    // Silence about the database or job queue keeps them.
-    EXPECT_EQ(icf.OverwriteDB(), 0);
-    EXPECT_EQ(icf.OverwriteJobQueue(), 0);
+    // A present file that is silent about them overwrites both.
+    EXPECT_EQ(icf.OverwriteDB(), 1);
+    EXPECT_EQ(icf.OverwriteJobQueue(), 1);
     EXPECT_EQ(icf.SQLDB(), 0);
     EXPECT_EQ(icf.UninstallQuillbak(), 1);
     EXPECT_EQ(icf.UninstallAlert(), 1);
