@@ -21,8 +21,10 @@ const char *const CSetupInf::m_sSupport = "Support";
 
 namespace {
 
-// Room for two five-digit builds and the comma between them ("10000,10100").
-const DWORD kBuildRangeChars = 5 + 1 + 5;
+// A range is two builds and a comma, with blanks and signs around them:
+// read with room to spare, and treat a text that still does not fit as no
+// range, since the part that was cut off could change either number.
+const DWORD kBuildRangeChars = 1023;
 
 // The number a text begins with: blanks, an optional sign, then decimal
 // digits; no digits give 0. Out-of-range values stop at the int limits, as
@@ -140,11 +142,12 @@ int CSetupInf::GetUpdateBuildNoRange(LPCSTR lpszKey, int *pnMinBuild, int *pnMax
     // Without a key the profile function would list the section's key names.
     if (!lpszKey) return 0;
 
-    char text[kBuildRangeChars + 1];
+    char text[kBuildRangeChars + 2];
     text[0] = '\0';
     DWORD n = GetPrivateProfileStringA(m_sProdBuildNoRange, lpszKey, "", text, sizeof text, m_strFileName);
     text[sizeof text - 1] = '\0';
     if (n == 0 || text[0] == '\0') return 0;
+    if (n > kBuildRangeChars) return 0;  // cut by the read
 
     const char *comma = strchr(text, ',');
     if (!comma) {

@@ -54,8 +54,11 @@ TEST_F(SetupInfTest, BuildNumberRanges) {
         {"0,1", 0, 1, 1},
         {"abc,12x", 0, 12, 1},
         {"7,8,9", 7, 8, 1},
-        // Longer text is cut after eleven characters.
-        {"123456,654321", 123456, 6543, 1},
+        // Blanks and signs around the numbers are read whole, not cut.
+        {"10000, 10100", 10000, 10100, 1},
+        {"+10000,+10100", 10000, 10100, 1},
+        {"  10000 ,   10100  ", 10000, 10100, 1},
+        {"123456,654321", 123456, 654321, 1},
         {"99999999999", INT_MAX, INT_MAX, 1},
     };
     for (auto &c : cases) {
@@ -69,6 +72,22 @@ TEST_F(SetupInfTest, BuildNumberRanges) {
         EXPECT_EQ(minBuild, c.minBuild) << (c.value ? c.value : "(none)");
         EXPECT_EQ(maxBuild, c.maxBuild) << (c.value ? c.value : "(none)");
     }
+}
+
+TEST_F(SetupInfTest, BuildNumberTooLongToReadWholeIsNoRange) {
+    // The cut-off tail could change the maximum: no range rather than a wrong one.
+    Put(kSetupInf, "[BuildNumber]\r\nQLNT=1," + std::string(1100, '0') + "9\r\n");
+    CSetupInf inf;
+    inf.SetQLBsetupINFName(kSetupInf);
+    int minBuild = -1, maxBuild = -1;
+    EXPECT_EQ(inf.GetUpdateBuildNoRange("QLNT", &minBuild, &maxBuild), 0);
+    EXPECT_EQ(minBuild, 0);
+    EXPECT_EQ(maxBuild, 0);
+    // Just inside the room it is read whole.
+    Put(kSetupInf, "[BuildNumber]\r\nQLNT=1," + std::string(1000, ' ') + "9\r\n");
+    EXPECT_EQ(inf.GetUpdateBuildNoRange("QLNT", &minBuild, &maxBuild), 1);
+    EXPECT_EQ(minBuild, 1);
+    EXPECT_EQ(maxBuild, 9);
 }
 
 TEST_F(SetupInfTest, BuildNumberIsReadEvenWhenTheFileWasMissingAtTheSearch) {
