@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-CCommandLineMap::CCommandLineMap(LPCSTR lpszCommandLine, char chSwitch) : CMapStringToString(10), m_chSwitch(chSwitch) {
+CCommandLineMap::CCommandLineMap(LPCSTR lpszCommandLine, char chSwitch) : CMapStringToString(10) {
     if (!lpszCommandLine) return;
     CString copy(lpszCommandLine);  // allocation failure throws the memory exception
     UINT textIndex = 0;

@@ -26,9 +26,10 @@ public:
 protected:
     void TextKey(CString &key, UINT nIndex) const;
     void ProcessSwitchToken(LPCSTR lpszToken);
-
-private:
-    char m_chSwitch;  // only while parsing
 };
+
+// Option setup libraries allocate the map themselves: its size is the base
+// map's, and adding a field would break them.
+static_assert(sizeof(CCommandLineMap) == sizeof(CMapStringToString), "the command-line map adds no fields");
 
 #endif
