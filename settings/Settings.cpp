@@ -432,7 +432,7 @@ CString CSettings::ProgramFilesRoot() const {
     BOOL found = FALSE;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0, KEY_READ, &key) ==
         ERROR_SUCCESS) {
-        DWORD type = 0, size = sizeof root - 1;
+        DWORD type = 0, size = sizeof root;
         if (RegQueryValueExA(key, "ProgramFilesDir", NULL, &type, (LPBYTE)root, &size) == ERROR_SUCCESS) {
             root[size < sizeof root ? size : sizeof root - 1] = '\0';
             found = TRUE;

@@ -63,6 +63,9 @@ class CSetupIcf;
 class CSetupInf;
 
 class QL_API CSettings {
+    // Tests seed the fields that only the registry steps fill.
+    friend struct CSettingsTestAccess;
+
 public:
     // Component bits
     static const DWORD INSTALL_MANAGER = 1;

@@ -7,6 +7,7 @@
 #include <winsim/machine.h>
 
 #include <cstring>
+#include <string>
 
 #include "doubles.h"
 #include "settings/Settings.h"
@@ -126,6 +127,63 @@ TEST(SettingsConstruction, CopyAndAssignmentCopyEverything) {
     }
 }
 
+}  // namespace
+
+// Reaches every field, so that copying can be checked field by field.
+#define QL_SETTINGS_FIELDS(X)                                                                               \
+    X(m_bUninstall, 1) X(m_strProfile, "prof") X(m_strTraceFile, "trace") X(m_strSourcePath, "D:\\S\\")      \
+    X(m_strBatchFile, "b.icf") X(m_strMIFFile, "m.mif") X(m_bMIF, 2) X(m_bBatchOperation, 3) X(m_bIgnoreErrors, 4) \
+    X(m_bTrace, 5) X(m_strLogFile, "l.log") X(m_bRemoteSetup, 6) X(m_strRemoteHostServer, "CON")               \
+    X(m_bCustomSetup, 7) X(m_bAborted, 8) X(m_strProgramGroupName, "grp") X(m_bConfigurationOnly, 9)           \
+    X(m_bReboot, 10) X(m_strProductName, "P - E") X(m_strProductShortName, "P") X(m_strEditionName, "E")       \
+    X(m_strProduct, "prod") X(m_strComponentCode, "CC") X(m_bIsUpgrade, 11) X(m_strRegisteredUser, "user")     \
+    X(m_strRegisteredCompany, "co") X(m_bQuillbakExists, 12) X(m_bAlertExists, 13) X(m_bNewAlertExists, 14)    \
+    X(m_bVaxwallExists, 15) X(m_bClientAgentExists, 16) X(m_strCurrentQuillbakPath, "cq")                      \
+    X(m_strCurrentAlertPath, "ca") X(m_strCurrentClientAgentPath, "cc") X(m_strQuillbakPath, "q")              \
+    X(m_strAlertPath, "a") X(m_strClientAgentPath, "c") X(m_strSystemAccountServer, "srv")                     \
+    X(m_strSystemAccountDomain, "dom") X(m_strSystemAccountName, "acct") X(m_strSystemAccountPassword, "pw")   \
+    X(m_dwComponents, 17u) X(m_bHSMAvailable, 18) X(m_bPNRFWAvailable, 19) X(m_strPNRFWSetupFileName, "pnr")   \
+    X(m_strLaunchSetupProductName, "lp") X(m_strLaunchSetupFileName, "lf") X(m_bReplaceAlert, 20)              \
+    X(m_lProductType, 21L) X(m_nProductSubType, 22) X(m_bRAIDAvailable, 23) X(m_bChangerAvailable, 24)         \
+    X(m_dwDatabases, 25u) X(m_bOverwriteDB, 26) X(m_bDBExists, 27) X(m_bDeleteQueue, 28) X(m_bQueueExists, 29) \
+    X(m_bAutoStartServices, 30) X(m_bIsCopyOnlyMode, 31) X(m_dwInstallDBType, 32ul)
+
+struct CSettingsTestAccess {
+    static void Fill(CSettings &s) {
+#define QL_FILL(field, value) s.field = value;
+        QL_SETTINGS_FIELDS(QL_FILL)
+#undef QL_FILL
+    }
+    static void ExpectSame(const CSettings &a, const CSettings &b) {
+#define QL_SAME(field, value) EXPECT_EQ(Text(a.field), Text(b.field)) << #field;
+        QL_SETTINGS_FIELDS(QL_SAME)
+#undef QL_SAME
+    }
+    static void SetCurrentQuillbakPath(CSettings &s, LPCSTR path) {
+        s.m_strCurrentQuillbakPath = path;
+        s.m_bQuillbakExists = 1;
+    }
+    static std::string Text(const CString &v) { return (LPCSTR)v; }
+    template <class T>
+    static std::string Text(T v) {
+        return std::to_string(v);
+    }
+};
+
+namespace {
+
+TEST(SettingsConstruction, CopyAndAssignmentCopyEveryField) {
+    CSettings a;
+    CSettingsTestAccess::Fill(a);
+    CSettings b(a);
+    CSettingsTestAccess::ExpectSame(a, b);
+    CSettings c;
+    c = a;
+    CSettingsTestAccess::ExpectSame(a, c);
+    c = c;  // self-assignment keeps everything
+    CSettingsTestAccess::ExpectSame(a, c);
+}
+
 TEST(SettingsSetters, PathsEndInOneBackslash) {
     CSettings s;
     s.QuillbakPath("C:\\QB\\\\\\");
@@ -206,6 +264,12 @@ TEST(SettingsDerived, NewInstallComparesPathsExactly) {
     CSettings s;
     EXPECT_TRUE(s.NewQuillbakInstall());
     EXPECT_TRUE(s.NewAlertInstall());
+    s.QuillbakPath("C:\\Program Files\\QB");
+    CSettingsTestAccess::SetCurrentQuillbakPath(s, "C:\\Program Files\\QB\\");
+    EXPECT_FALSE(s.NewQuillbakInstall());
+    // Letter case counts: a home that differs only in case is a new one.
+    CSettingsTestAccess::SetCurrentQuillbakPath(s, "C:\\PROGRAM FILES\\QB\\");
+    EXPECT_TRUE(s.NewQuillbakInstall());
 }
 
 // ---- Initialize --------------------------------------------------------------------
@@ -281,6 +345,37 @@ TEST_F(SettingsInit, UninstallSelectsTheProductForRemovalAndStops) {
     EXPECT_STREQ(s.QuillbakPath(), "");  // the install-run defaults are not reached
 }
 
+TEST_F(SettingsInit, UninstallSelectionClearsAnSqlDatabaseChoice) {
+    tagSETUP_INFO info = Record("Quillbak 2000", 24);
+    CSettings s(&info, 1);
+    s.UninstallSQL(TRUE);
+    s.Initialize();
+    EXPECT_FALSE(s.UninstallSQL());
+    EXPECT_TRUE(s.InstallRAIMA());
+    // Other products keep what they were given.
+    tagSETUP_INFO agentInfo = Record("Agent", 36);
+    CSettings agent(&agentInfo, 1);
+    agent.UninstallSQL(TRUE);
+    agent.Initialize();
+    EXPECT_TRUE(agent.UninstallSQL());
+}
+
+TEST_F(SettingsInit, ProgramFilesRootUsesTheWholeBuffer) {
+    // 259 characters and the NUL fill the 260-byte buffer exactly.
+    std::string root = "C:\\" + std::string(256, 'P');
+    ASSERT_EQ(root.size(), 259u);
+    winsim::LocalMachine().registry.Find("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion")
+        ->SetValue("ProgramFilesDir", REG_SZ, root.c_str(), root.size() + 1);
+    CSettings s = Run(24);
+    EXPECT_EQ(std::string(s.QuillbakPath()), root + "\\");
+    // One more does not fit: the first hard drive stands in.
+    std::string longer = root + "Q";
+    winsim::LocalMachine().registry.Find("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion")
+        ->SetValue("ProgramFilesDir", REG_SZ, longer.c_str(), longer.size() + 1);
+    CSettings t = Run(24);
+    EXPECT_STREQ(t.QuillbakPath(), "C:\\");
+}
+
 TEST_F(SettingsInit, HostIniMakesTheRunRemoteAndIsDeleted) {
     winsim::Machine &m = winsim::LocalMachine();
     m.PutFile("C:\\WINNT\\HOST.INI", "[HostServer]\r\nName=CONSOLE1\r\n");
@@ -311,6 +406,20 @@ TEST(SettingsAlert, CarriedBuildComesFromTheAlertVersionLibrary) {
     EXPECT_EQ(CarriedAlertBuildNumber(), 1010ul);
     winsim::LocalMachine().environment["NOTIFVER_BUILD"] = "none";
     EXPECT_EQ(CarriedAlertBuildNumber(), 0ul);
+}
+
+TEST(SettingsAlert, CarriedBuildIsTheLibraryBesideTheRunningProgram) {
+    winsim::Machine &m = winsim::LocalMachine();
+    m.AddDrive('D', DRIVE_CDROM);
+    m.modulePath = "D:\\SETUP\\SETUP.EXE";
+    InstallDouble("NOTIFVER", "D:\\SETUP\\NOTIFVER.DLL");
+    // Another module of the same name is already loaded: a load by bare
+    // name would get it instead of the setup's own library.
+    InstallDouble("TESTMOD", "C:\\OTHER\\NOTIFVER.DLL");
+    HMODULE other = LoadLibraryA("C:\\OTHER\\NOTIFVER.DLL");
+    ASSERT_NE(other, nullptr);
+    EXPECT_EQ(CarriedAlertBuildNumber(), 412ul);
+    FreeLibrary(other);
 }
 
 }  // namespace
@@ -403,6 +512,19 @@ TEST_F(SettingsFiles, EditionAndOptionsFromTheSetupInformationFile) {
     char cwd[MAX_PATH] = "";
     GetCurrentDirectoryA(sizeof cwd, cwd);
     EXPECT_STREQ(cwd, "D:\\SETUP");
+}
+
+TEST_F(SettingsFiles, BatchRunNeverSelectsTheFrameworkIntegration) {
+    m_->PutFile(kSetupInf, "[Components]\r\nPNRFrameWork=1\r\n");
+    EXPECT_TRUE(Run().InstallPNR());  // an interactive express run takes it
+    // A batch run without a configuration file: the express selection
+    // must not take it either.
+    CSettings batch = Run(24, 1);
+    EXPECT_EQ(batch.PNRFWAvailable(), 1);
+    EXPECT_FALSE(batch.InstallPNR());
+    // A configuration file cannot ask for it.
+    m_->PutFile(kIcf, "[Install]\r\nInstallPNR=1\r\nPNRFrameWork=1\r\n");
+    EXPECT_FALSE(Run(24, 1).InstallPNR());
 }
 
 TEST_F(SettingsFiles, EditionRulesBySubType) {
