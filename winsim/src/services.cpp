@@ -78,7 +78,13 @@ DWORD MapServiceAccess(DWORD a) {
 }
 
 // ---- configuration in the registry ---------------------------------------------
-RegKey *ServicesKey(Machine &m) { return m.registry.Create(kServicesPath); }
+// Reading never creates the key: a machine without it has no services.
+RegKey *ServicesKey(Machine &m) {
+    static RegKey none;
+    RegKey *k = m.registry.Find(kServicesPath);
+    return k && !k->deleted ? k : &none;
+}
+RegKey *CreateServicesKey(Machine &m) { return m.registry.Create(kServicesPath); }
 
 // A subkey is a service when it has a "Type" value.
 RegKey *ServiceKey(Machine &m, const std::string &name) {
@@ -330,7 +336,7 @@ void AddService(Machine &m, const ServiceConfig &c, DWORD state, const ServiceSc
     if (!ValidName(c.name.c_str())) throw std::invalid_argument("winsim: invalid service name \"" + c.name + "\"");
     if (state != SERVICE_STOPPED && state != SERVICE_RUNNING)
         throw std::invalid_argument("winsim: a declared service is stopped or running");
-    RegKey *k = ServicesKey(m)->CreateChild(c.name);
+    RegKey *k = CreateServicesKey(m)->CreateChild(c.name);
     SetDword(k, "Type", c.type);
     SetDword(k, "Start", c.startType);
     SetDword(k, "ErrorControl", c.errorControl);
@@ -529,7 +535,7 @@ extern "C" SC_HANDLE WINAPI CreateServiceA(SC_HANDLE hSCManager, LPCSTR lpServic
         if (winsim::EqualNoCase(d, lpServiceName)) return Fail((SC_HANDLE) nullptr, ERROR_CIRCULAR_DEPENDENCY);
     (void)lpPassword;  // the manager keeps passwords as secrets; nothing reads them back
 
-    RegKey *k = winsim::ServicesKey(m)->CreateChild(lpServiceName);
+    RegKey *k = winsim::CreateServicesKey(m)->CreateChild(lpServiceName);
     k->values.clear();
     k->RebuildValueIndex();
     winsim::SetDword(k, "Type", dwServiceType);
