@@ -208,3 +208,19 @@ TEST(ServiceReport, DiffNamesEachChangeInNameOrder) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ServiceExample, TheExampleMachineRunsTheEarlierEngines) {
+    winsim::Machine &m = winsim::LoadMachineImage(std::string(QL_SOURCE_DIR) + "/examples/nt4-remote");
+    winsim::ServiceSnapshot snap = winsim::SnapshotServices(m);
+    ASSERT_EQ(snap.size(), 3u);
+    for (const winsim::ServiceInfo &s : snap) {
+        EXPECT_EQ(s.state, (DWORD)SERVICE_RUNNING) << s.name;
+        EXPECT_EQ(s.account, "LocalSystem") << s.name;
+    }
+    EXPECT_EQ(snap[1].name, "QLJobEngine");
+    EXPECT_EQ(snap[1].imagePath, "\"C:\\QUILLBAK\\JOBSRV.EXE\"");
+}
+
+}  // namespace
