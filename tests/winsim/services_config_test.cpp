@@ -29,6 +29,11 @@ TEST_F(ServiceConfig, AnUnknownMachineOrDatabaseIsRefused) {
     EXPECT_EQ(GetLastError(), (DWORD)RPC_S_SERVER_UNAVAILABLE);
     EXPECT_EQ(OpenSCManagerA(nullptr, "NoSuchDatabase", SC_MANAGER_CONNECT), nullptr);
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_NAME);
+    EXPECT_EQ(OpenSCManagerA(nullptr, SERVICES_FAILED_DATABASEA, SC_MANAGER_CONNECT), nullptr);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_DATABASE_DOES_NOT_EXIST);
+    SC_HANDLE h = OpenSCManagerA("", SERVICES_ACTIVE_DATABASEA, 0);
+    EXPECT_NE(h, nullptr);
+    CloseServiceHandle(h);
 }
 
 TEST_F(ServiceConfig, CreateWritesTheServiceKey) {
@@ -88,7 +93,13 @@ TEST_F(ServiceConfig, CreateChecksItsArgumentsAndRights) {
         {"WinsimSvcX", SERVICE_WIN32_OWN_PROCESS, 5, 1, "C:\\x.exe", nullptr, ERROR_INVALID_PARAMETER},
         {"WinsimSvcX", SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, 4, "C:\\x.exe", nullptr,
          ERROR_INVALID_PARAMETER},
-        {"WinsimSvcX", SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, 1, nullptr, nullptr, ERROR_INVALID_PARAMETER},
+        {"WinsimSvcX", SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, 1, "", nullptr, ERROR_INVALID_PARAMETER},
+        {"WinsimSvcX", SERVICE_WIN32_OWN_PROCESS | SERVICE_WIN32_SHARE_PROCESS, SERVICE_DEMAND_START, 1, "C:\\x.exe",
+         nullptr, ERROR_INVALID_PARAMETER},
+        {"WinsimSvcX", SERVICE_FILE_SYSTEM_DRIVER | SERVICE_INTERACTIVE_PROCESS, SERVICE_DEMAND_START, 1, "x.sys",
+         nullptr, ERROR_INVALID_PARAMETER},
+        {"WinsimSvcX", SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START | SERVICE_DISABLED, 1, "C:\\x.exe", nullptr,
+         ERROR_INVALID_PARAMETER},
         {"WinsimSvcX", 0x110, SERVICE_DEMAND_START, 1, "C:\\x.exe", ".\\someone", ERROR_INVALID_PARAMETER},
         {"WinsimSvcX", SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, 1, "C:\\x.exe", "someone",
          ERROR_INVALID_SERVICE_ACCOUNT},
@@ -104,6 +115,16 @@ TEST_F(ServiceConfig, CreateChecksItsArgumentsAndRights) {
     EXPECT_FALSE(KeyExists("WinsimSvcX"));
     SC_HANDLE connectOnly = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
     ASSERT_NE(connectOnly, nullptr);
+    // Missing texts are reported before the missing right, empty ones after it.
+    EXPECT_EQ(CreateServiceA(connectOnly, nullptr, nullptr, 0, 0, 0, 0, "x.exe", nullptr, nullptr, nullptr, nullptr,
+                             nullptr),
+              nullptr);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_ADDRESS);
+    EXPECT_EQ(CreateServiceA(connectOnly, "", nullptr, 0, 0, 0, 0, "", nullptr, nullptr, nullptr, nullptr, nullptr),
+              nullptr);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
+    EXPECT_EQ(OpenServiceA(connectOnly, nullptr, GENERIC_READ), nullptr);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_ADDRESS);
     EXPECT_EQ(CreateServiceA(connectOnly, "WinsimSvcX", nullptr, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
                              SERVICE_DEMAND_START, 1, "C:\\x.exe", nullptr, nullptr, nullptr, nullptr, nullptr),
               nullptr);

@@ -466,7 +466,7 @@ extern "C" SC_HANDLE WINAPI OpenSCManagerA(LPCSTR lpMachineName, LPCSTR lpDataba
     }
     if (lpDatabaseName && !winsim::EqualNoCase(lpDatabaseName, SERVICES_ACTIVE_DATABASEA)) {
         if (winsim::EqualNoCase(lpDatabaseName, SERVICES_FAILED_DATABASEA))
-            return Fail((SC_HANDLE) nullptr, ERROR_ACCESS_DENIED);
+            return Fail((SC_HANDLE) nullptr, ERROR_DATABASE_DOES_NOT_EXIST);
         return Fail((SC_HANDLE) nullptr, ERROR_INVALID_NAME);
     }
     ScObject o{ScObject::Manager, m, m->name, "", winsim::MapManagerAccess(dwDesiredAccess)};
@@ -506,9 +506,11 @@ extern "C" SC_HANDLE WINAPI CreateServiceA(SC_HANDLE hSCManager, LPCSTR lpServic
     std::lock_guard<std::recursive_mutex> g(winsim::WorldLock());
     ScObject *mgr = ManagerOf(hSCManager);
     if (!mgr) return Fail((SC_HANDLE) nullptr, ERROR_INVALID_HANDLE);
+    // Missing texts first, then the right to create, then their content.
+    if (!lpServiceName || !lpBinaryPathName) return Fail((SC_HANDLE) nullptr, ERROR_INVALID_ADDRESS);
     if (!(mgr->access & SC_MANAGER_CREATE_SERVICE)) return Fail((SC_HANDLE) nullptr, ERROR_ACCESS_DENIED);
     if (!winsim::ValidName(lpServiceName)) return Fail((SC_HANDLE) nullptr, ERROR_INVALID_NAME);
-    if (!lpBinaryPathName || !*lpBinaryPathName || !winsim::ValidType(dwServiceType) ||
+    if (!*lpBinaryPathName || !winsim::ValidType(dwServiceType) ||
         !winsim::ValidStart(dwServiceType, dwStartType) || dwErrorControl > SERVICE_ERROR_CRITICAL ||
         (lpdwTagId && !(dwServiceType & SERVICE_DRIVER)))
         return Fail((SC_HANDLE) nullptr, ERROR_INVALID_PARAMETER);
@@ -562,6 +564,7 @@ extern "C" SC_HANDLE WINAPI OpenServiceA(SC_HANDLE hSCManager, LPCSTR lpServiceN
     std::lock_guard<std::recursive_mutex> g(winsim::WorldLock());
     ScObject *mgr = ManagerOf(hSCManager);
     if (!mgr) return Fail((SC_HANDLE) nullptr, ERROR_INVALID_HANDLE);
+    if (!lpServiceName) return Fail((SC_HANDLE) nullptr, ERROR_INVALID_ADDRESS);
     if (!winsim::ValidName(lpServiceName)) return Fail((SC_HANDLE) nullptr, ERROR_INVALID_NAME);
     Machine &m = *mgr->machine;
     winsim::Sweep(m);
