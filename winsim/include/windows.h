@@ -615,4 +615,7 @@ WINSIM_END_DECLS
 #define GetPrivateProfileInt GetPrivateProfileIntA
 #define WritePrivateProfileString WritePrivateProfileStringA
 
+/* The service control manager, as the SDK's windows.h brings it in. */
+#include "winsvc.h"
+
 #endif

@@ -141,6 +141,13 @@
 /* Added for processes and thread message queues. */
 #define ERROR_INVALID_THREAD_ID 1444L
 
+/* Added for the service control manager. */
+#define ERROR_DATABASE_DOES_NOT_EXIST 1065L
+#define ERROR_SERVICE_SPECIFIC_ERROR 1066L
+#define ERROR_INVALID_SERVICE_LOCK 1071L
+#define ERROR_SERVICE_DEPENDENCY_DELETED 1075L
+#define RPC_S_SERVER_UNAVAILABLE 1722L
+
 #define S_OK ((HRESULT)0L)
 #define S_FALSE ((HRESULT)1L)
 #define E_FAIL ((HRESULT)0x80004005L)

@@ -130,6 +130,11 @@ UINT DriveTypeByName(const std::string &t) {
 //   [properties]  installer properties NAME=value
 //   [products]    {product code}=state; [product {code}] holds its info values
 //   [facts]       free-form facts for later parts of the model
+//   [service NAME] display, image, type, start (boot|system|auto|demand|disabled
+//                 or a number), errorcontrol, group, account, depends (names
+//                 separated by commas), state (stopped|running), script
+//                 (normal|hangs-starting|hangs-stopping|refuses-stop|fails-start),
+//                 startpolls, stoppolls, waithint (ms), exitcode
 struct Description {
     std::vector<std::tuple<std::string, std::string, std::string, int>> entries;  // section, key, value, line
 };
@@ -147,10 +152,13 @@ Description ReadDescription(const std::string &file) {
         if (t.empty() || t[0] == ';' || t[0] == '#') continue;
         if (t[0] == '[') {
             if (t.back() != ']' || t.size() < 3) throw ImageError(file, n, "malformed section header: " + t);
-            section = Lower(Trim(t.substr(1, t.size() - 2)));
+            std::string raw = Trim(t.substr(1, t.size() - 2));
+            section = Lower(raw);
+            // A service's section keeps the name as written: it becomes the key's name.
+            if (section.rfind("service ", 0) == 0) section = "service " + Trim(raw.substr(8));
             static const char *kKnown[] = {"machine", "drives", "environment", "properties", "products", "facts"};
             bool known = std::any_of(std::begin(kKnown), std::end(kKnown), [&](const char *k) { return section == k; }) ||
-                         section.rfind("product ", 0) == 0;
+                         section.rfind("product ", 0) == 0 || section.rfind("service ", 0) == 0;
             if (!known) throw ImageError(file, n, "unknown section [" + section + "]");
             continue;
         }
@@ -267,6 +275,94 @@ void ApplyDescriptionLate(Machine &m, const Description &d, const std::string &f
     }
 }
 
+DWORD ServiceNumber(const std::string &value, const std::string &file, int line) {
+    try {
+        size_t used = 0;
+        unsigned long v = std::stoul(value, &used, 0);
+        if (used == value.size() && v <= 0xFFFFFFFFul) return (DWORD)v;
+    } catch (...) {
+    }
+    throw ImageError(file, line, "expected a number: " + value);
+}
+
+void ApplyServices(Machine &m, const Description &d, const std::string &file) {
+    struct Declared {
+        ServiceConfig config;
+        DWORD state = SERVICE_STOPPED;
+        ServiceScript script;
+    };
+    std::map<std::string, Declared, LessNoCase> services;
+    std::vector<std::string> order;
+    for (auto &[section, key, value, line] : d.entries) {
+        if (section.rfind("service ", 0) != 0) continue;
+        std::string name = section.substr(8);
+        if (name.empty() || name.size() > 256 || name.find_first_of("\\/") != std::string::npos)
+            throw ImageError(file, line, "invalid service name: " + name);
+        if (!services.count(name)) order.push_back(name);
+        Declared &s = services[name];
+        s.config.name = name;
+        std::string k = Lower(key);
+        if (k == "display") {
+            s.config.displayName = value;
+        } else if (k == "image") {
+            s.config.imagePath = value;
+        } else if (k == "type") {
+            s.config.type = ServiceNumber(value, file, line);
+        } else if (k == "start") {
+            static const char *kStarts[] = {"boot", "system", "auto", "demand", "disabled"};
+            auto it = std::find_if(std::begin(kStarts), std::end(kStarts),
+                                   [&](const char *n) { return EqualNoCase(value, n); });
+            s.config.startType = it != std::end(kStarts) ? (DWORD)(it - std::begin(kStarts))
+                                                         : ServiceNumber(value, file, line);
+        } else if (k == "errorcontrol") {
+            s.config.errorControl = ServiceNumber(value, file, line);
+        } else if (k == "group") {
+            s.config.group = value;
+        } else if (k == "account") {
+            s.config.account = value;
+        } else if (k == "depends") {
+            std::stringstream ss(value);
+            std::string part;
+            while (std::getline(ss, part, ','))
+                if (!Trim(part).empty()) s.config.dependencies.push_back(Trim(part));
+        } else if (k == "state") {
+            if (EqualNoCase(value, "running"))
+                s.state = SERVICE_RUNNING;
+            else if (EqualNoCase(value, "stopped"))
+                s.state = SERVICE_STOPPED;
+            else
+                throw ImageError(file, line, "state must be stopped or running: " + value);
+        } else if (k == "script") {
+            static const std::pair<const char *, ServiceScript::Kind> kKinds[] = {
+                {"normal", ServiceScript::Normal},
+                {"hangs-starting", ServiceScript::HangsStarting},
+                {"hangs-stopping", ServiceScript::HangsStopping},
+                {"refuses-stop", ServiceScript::RefusesStop},
+                {"fails-start", ServiceScript::FailsStart}};
+            auto it = std::find_if(std::begin(kKinds), std::end(kKinds),
+                                   [&](const std::pair<const char *, ServiceScript::Kind> &p) {
+                                       return EqualNoCase(value, p.first);
+                                   });
+            if (it == std::end(kKinds)) throw ImageError(file, line, "unknown service script: " + value);
+            s.script.kind = it->second;
+        } else if (k == "startpolls") {
+            s.script.startPolls = ServiceNumber(value, file, line);
+        } else if (k == "stoppolls") {
+            s.script.stopPolls = ServiceNumber(value, file, line);
+        } else if (k == "waithint") {
+            s.script.waitHint = ServiceNumber(value, file, line);
+        } else if (k == "exitcode") {
+            s.script.exitCode = ServiceNumber(value, file, line);
+        } else {
+            throw ImageError(file, line, "unknown service entry: " + key);
+        }
+    }
+    for (const std::string &name : order) {
+        const Declared &s = services[name];
+        AddService(m, s.config, s.state, s.script);
+    }
+}
+
 void CopyTree(Machine &m, const fs::path &filesDir, const std::string &imageFolder) {
     std::error_code ec;
     if (!fs::is_directory(filesDir, ec)) return;
@@ -338,6 +434,8 @@ Machine &LoadMachineImage(const std::string &folder) {
             ss << in.rdbuf();
             m.registry.ImportReg(ss.str(), f.string());
         }
+        // Declared services last, so a declaration wins over a registry file.
+        ApplyServices(m, d, descFile.string());
         CopyTree(m, dir / "files", folder);
         if (!m.Exists(m.modulePath)) m.PutFile(m.modulePath, "");
     } catch (...) {

@@ -164,6 +164,43 @@ struct MailslotMessage {
     std::string data;
 };
 
+// ---- services ------------------------------------------------------------------
+// How a service program answers the service control manager. The programs are
+// not run: the manager follows the script on the machine clock. A pending
+// state lasts `startPolls` (or `stopPolls`) wait hints; the check point grows
+// by one with each wait hint that passes, so a caller that sleeps the wait
+// hint between status queries sees it grow once per query.
+struct ServiceScript {
+    enum Kind {
+        Normal,
+        HangsStarting,  // stays start pending; the check point never grows
+        HangsStopping,  // stays stop pending; the check point never grows
+        RefusesStop,    // runs without accepting the stop control
+        FailsStart,     // ends stopped with `exitCode` when its start pending is over
+    };
+    Kind kind = Normal;
+    DWORD startPolls = 0;
+    DWORD stopPolls = 0;
+    DWORD waitHint = 1000;  // milliseconds
+    DWORD exitCode = ERROR_SERVICE_SPECIFIC_ERROR;
+    DWORD specificExitCode = 1;
+};
+
+// What the manager knows of a service beyond its registry key.
+struct ServiceRecord {
+    ServiceScript script;
+    DWORD state = SERVICE_STOPPED;
+    uint64_t since = 0;  // machine clock at the last change of state
+    DWORD exitCode = 0, specificExitCode = 0;
+    bool markedForDelete = false;
+    unsigned handles = 0;  // open service handles
+};
+
+struct ServiceManagerState {
+    std::map<std::string, ServiceRecord, LessNoCase> records;  // by service name
+    uintptr_t lock = 0;                                        // the database lock held, 0 for none
+};
+
 // ---- the machine --------------------------------------------------------------
 class Machine {
 public:
@@ -230,6 +267,10 @@ public:
     std::vector<MSG> dispatchedMessages;
     std::shared_ptr<ProcessTable> processTable;  // winsim's own bookkeeping
 
+    // Services: their configuration is the registry's (HKLM\SYSTEM\CurrentControlSet\Services);
+    // their state and scripts are the manager's.
+    ServiceManagerState serviceManager;
+
     // Free-form facts from a machine description, for later parts of the model.
     std::map<std::string, std::string, LessNoCase> facts;
 };
@@ -295,6 +336,47 @@ struct DialogTemplate {
     int x = 0, y = 0, cx = 0, cy = 0;
 };
 bool LookupDialog(HMODULE module, UINT id, DialogTemplate &out);
+
+// ---- services ------------------------------------------------------------------
+// A service as a machine image or a test declares it. The key under
+// HKLM\SYSTEM\CurrentControlSet\Services is written as CreateService writes it.
+struct ServiceConfig {
+    std::string name, displayName, imagePath, group;
+    std::string account = "LocalSystem";  // ignored for drivers
+    DWORD type = SERVICE_WIN32_OWN_PROCESS;
+    DWORD startType = SERVICE_DEMAND_START;
+    DWORD errorControl = SERVICE_ERROR_NORMAL;
+    std::vector<std::string> dependencies;
+};
+// state: SERVICE_STOPPED or SERVICE_RUNNING.
+void AddService(Machine &m, const ServiceConfig &config, DWORD state = SERVICE_STOPPED,
+                const ServiceScript &script = ServiceScript());
+// Throws std::invalid_argument when the machine has no such service.
+void SetServiceScript(Machine &m, const std::string &name, const ServiceScript &script);
+// The state the manager reports now (after the script's progress on the
+// clock); 0 when the machine has no such service.
+DWORD ServiceState(Machine &m, const std::string &name);
+
+// A service as a report shows it, and the services of a machine by name.
+struct ServiceInfo {
+    std::string name, displayName, imagePath, account;
+    DWORD startType = 0;
+    DWORD state = 0;  // SERVICE_STOPPED ... SERVICE_PAUSED
+    bool markedForDelete = false;
+};
+typedef std::vector<ServiceInfo> ServiceSnapshot;  // sorted by name without case
+ServiceSnapshot SnapshotServices(Machine &m);
+// One line per service that differs, in name order:
+//   created NAME: "DISPLAY", START start, ACCOUNT, "IMAGE", STATE
+//   changed NAME: display "A" -> "B"; start demand -> auto; account ...; image "A" -> "B"
+//   started NAME (STATE)            stopped NAME
+//   NAME: STATE -> STATE            (other changes of state)
+//   marked for deletion NAME        deleted NAME
+std::vector<std::string> DiffServices(const ServiceSnapshot &before, const ServiceSnapshot &after);
+// "stopped", "start pending", "stop pending", "running", ... and "boot",
+// "system", "auto", "demand", "disabled".
+std::string ServiceStateName(DWORD state);
+std::string ServiceStartName(DWORD startType);
 
 // ---- installer ---------------------------------------------------------------
 // The session handle of the local machine's installer, as Windows Installer
