@@ -70,15 +70,19 @@ void Classify(const std::string &d, IniLine &l) {
 }
 
 // Finds the line that starts at `pos`: its content without the line break,
-// and where the next one starts. Classification is left to the caller.
+// and where the next one starts. CR LF, a lone LF and a lone CR each end a
+// line. Classification is left to the caller.
 bool NextLine(const std::string &d, size_t &pos, IniLine &l) {
     if (pos >= d.size()) return false;
     l.start = pos;
-    const void *nl = memchr(d.data() + pos, '\n', d.size() - pos);
-    size_t end = nl ? (size_t)((const char *)nl - d.data()) : d.size();
-    l.next = nl ? end + 1 : d.size();
-    if (end > l.start && d[end - 1] == '\r') --end;
-    l.end = end;
+    size_t end = d.find_first_of("\r\n", pos);
+    if (end == std::string::npos) {
+        l.end = l.next = d.size();
+    } else {
+        l.end = end;
+        l.next = end + 1;
+        if (d[end] == '\r' && l.next < d.size() && d[l.next] == '\n') ++l.next;
+    }
     pos = l.next;
     return true;
 }
@@ -148,9 +152,12 @@ std::string ProfilePath(const Machine &m, const char *file) {
     return file;
 }
 
-// Windows reads the file shared for reading and writing.
+// Windows reads the file whatever sharing other handles allow short of
+// exclusive use: a file another program keeps open (even one to be deleted
+// when closed) still reads.
 bool LoadProfile(Machine &m, const std::string &path, std::string &data, DWORD &error) {
-    auto f = OpenFileObject(m, path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0, error);
+    auto f = OpenFileObject(m, path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            OPEN_EXISTING, 0, error);
     return f && ReadWholeFile(*f, data, error);
 }
 
@@ -233,7 +240,9 @@ DWORD GetProfileStringCore(const char *app, const char *key, const char *def, ch
             list += '\0';
         } else if ((wanted.empty() || wanted[0] != ';') &&  // a ';' key is a comment, never found
                    NameIs(data, l.nameB, l.nameE, wanted)) {
+            // A NUL in the file ends the value, as it ends any string.
             std::string value = data.substr(l.valueB, l.valueE - l.valueB);
+            value.resize(strnlen(value.c_str(), value.size()));
             if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
                 value = value.substr(1, value.size() - 2);
             return CopyValue(value, out, size, NO_ERROR);
@@ -252,7 +261,7 @@ std::string Without(const std::string &d, const std::vector<IniLine> &lines, con
     return r;
 }
 
-bool EndsWithBreak(const std::string &d, const IniLine &l) { return l.next > l.end && d[l.next - 1] == '\n'; }
+bool EndsWithBreak(const IniLine &l) { return l.next > l.end; }
 
 }  // namespace
 }  // namespace winsim
@@ -343,12 +352,12 @@ extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKey
                 if (lines[i].kind == LineKind::Entry || lines[i].kind == LineKind::Text) after = i;
             const IniLine &l = lines[after];
             std::string insert = key + "=" + lpString + "\r\n";
-            if (!EndsWithBreak(data, l)) insert = "\r\n" + insert;
+            if (!EndsWithBreak(l)) insert = "\r\n" + insert;
             updated = data.substr(0, l.next) + insert + data.substr(l.next);
             changed = true;
         } else {
             updated = data;
-            if (!updated.empty() && updated.back() != '\n') updated += "\r\n";
+            if (!updated.empty() && updated.back() != '\n' && updated.back() != '\r') updated += "\r\n";
             updated += "[" + section + "]\r\n" + key + "=" + lpString + "\r\n";
             changed = true;
         }
