@@ -291,10 +291,10 @@ extern "C" UINT WINAPI GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName,
     return negative ? 0u - value : value;
 }
 
-extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString,
-                                                  LPCSTR lpFileName) {
-    WINSIM_FAULT_RETURN("WritePrivateProfileStringA", FALSE);
-    std::lock_guard<std::recursive_mutex> g(WorldLock());
+namespace winsim {
+namespace {
+
+BOOL WriteProfileStringCore(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString, LPCSTR lpFileName) {
     if (!lpAppName) {
         // All three NULL flushes the profile cache, and that reports FALSE.
         if (!lpKeyName && !lpString) return FALSE;
@@ -365,5 +365,186 @@ extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKey
     if (changed && !ReplaceWholeFile(*f, updated, error)) return Fail(FALSE, error);
     // Windows reports the file it did not find, even after creating it.
     SetLastError(existed ? NO_ERROR : ERROR_FILE_NOT_FOUND);
+    return TRUE;
+}
+
+// The lines of a section as GetPrivateProfileSection lists them: entries as
+// "name=value" (blanks around both dropped, quotes kept), other text lines as
+// they stand; comments and blank lines left out.
+std::string SectionList(const std::string &d, const std::vector<IniLine> &lines, size_t header) {
+    std::string list;
+    size_t end = SectionEnd(lines, header);
+    for (size_t i = header + 1; i < end; ++i) {
+        const IniLine &l = lines[i];
+        std::string item;
+        if (l.kind == LineKind::Entry) {
+            item = d.substr(l.nameB, l.nameE - l.nameB) + "=" + d.substr(l.valueB, l.valueE - l.valueB);
+        } else if (l.kind == LineKind::Text) {
+            size_t b = l.start, e = l.end;
+            TrimRange(d, b, e);
+            item = d.substr(b, e - b);
+        } else {
+            continue;
+        }
+        item.resize(strnlen(item.c_str(), item.size()));  // a NUL ends the line's text
+        list += item;
+        list += '\0';
+    }
+    return list;
+}
+
+// Replaces the entries of a section with `entries` (each "key=value"), or
+// drops the section when `entries` is null. Comments and blank lines of the
+// section stay.
+BOOL WriteSectionCore(const char *app, const char *entries, const char *file) {
+    Machine &m = LocalMachine();
+    std::string path = ProfilePath(m, file);
+    DWORD error = 0;
+    bool existed = false;
+    auto f = OpenFileObject(m, path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, error, &existed);
+    if (!f) return Fail(FALSE, error);
+    std::string data;
+    if (!ReadWholeFile(*f, data, error)) return Fail(FALSE, error);
+    std::vector<IniLine> lines = ParseIni(data);
+    const std::string section = TrimSpaces(app);
+    std::string text;
+    for (const char *p = entries; p && *p; p += strlen(p) + 1) text += std::string(p) + "\r\n";
+    size_t header = FindSection(data, lines, section);
+    std::string updated;
+    if (header == npos) {
+        if (!entries) return TRUE;
+        updated = data;
+        if (!updated.empty() && updated.back() != '\n' && updated.back() != '\r') updated += "\r\n";
+        updated += "[" + section + "]\r\n" + text;
+    } else {
+        size_t end = SectionEnd(lines, header);
+        for (size_t i = 0; i < lines.size(); ++i) {
+            const IniLine &l = lines[i];
+            if (i == header) {
+                if (!entries) continue;
+                updated.append(data, l.start, l.next - l.start);
+                if (!EndsWithBreak(l)) updated += "\r\n";
+                updated += text;
+                continue;
+            }
+            if (i > header && i < end && (l.kind == LineKind::Entry || l.kind == LineKind::Text)) continue;
+            updated.append(data, l.start, l.next - l.start);
+        }
+    }
+    if (!ReplaceWholeFile(*f, updated, error)) return Fail(FALSE, error);
+    SetLastError(existed ? NO_ERROR : ERROR_FILE_NOT_FOUND);
+    return TRUE;
+}
+
+const char kHexDigits[] = "0123456789ABCDEF";
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+}  // namespace
+}  // namespace winsim
+
+extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString,
+                                                  LPCSTR lpFileName) {
+    WINSIM_FAULT_RETURN("WritePrivateProfileStringA", FALSE);
+    std::lock_guard<std::recursive_mutex> g(WorldLock());
+    return WriteProfileStringCore(lpAppName, lpKeyName, lpString, lpFileName);
+}
+
+// The section's lines, each ending in a NUL, and one more NUL; a buffer too
+// small gets what fits, two NULs, and nSize-2 back.
+extern "C" DWORD WINAPI GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize,
+                                                  LPCSTR lpFileName) {
+    WINSIM_FAULT_RETURN("GetPrivateProfileSectionA", 0);
+    std::lock_guard<std::recursive_mutex> g(WorldLock());
+    if (!lpAppName || !lpReturnedString) return Fail(0u, ERROR_INVALID_PARAMETER);
+    Machine &m = LocalMachine();
+    std::string data;
+    DWORD error = 0;
+    if (!LoadProfile(m, ProfilePath(m, lpFileName), data, error)) {
+        CopyList(std::string(), lpReturnedString, nSize);
+        return Fail(0u, error);
+    }
+    std::vector<IniLine> lines = ParseIni(data);
+    size_t header = FindSection(data, lines, TrimSpaces(lpAppName));
+    return CopyList(header == npos ? std::string() : SectionList(data, lines, header), lpReturnedString, nSize);
+}
+
+// The names of all sections, as GetPrivateProfileString lists them for a
+// NULL section name.
+extern "C" DWORD WINAPI GetPrivateProfileSectionNamesA(LPSTR lpszReturnBuffer, DWORD nSize, LPCSTR lpFileName) {
+    WINSIM_FAULT_RETURN("GetPrivateProfileSectionNamesA", 0);
+    std::lock_guard<std::recursive_mutex> g(WorldLock());
+    if (!lpszReturnBuffer || !nSize) return 0;
+    return GetProfileStringCore(nullptr, nullptr, "", lpszReturnBuffer, nSize, lpFileName);
+}
+
+// lpString holds "key=value" strings, each ending in a NUL, and a final NUL;
+// they replace the section's entries. A NULL lpString deletes the section.
+extern "C" BOOL WINAPI WritePrivateProfileSectionA(LPCSTR lpAppName, LPCSTR lpString, LPCSTR lpFileName) {
+    WINSIM_FAULT_RETURN("WritePrivateProfileSectionA", FALSE);
+    std::lock_guard<std::recursive_mutex> g(WorldLock());
+    if (!lpAppName) {
+        // Both NULL flushes the profile cache, and that reports FALSE.
+        if (!lpString) return FALSE;
+        return Fail(FALSE, ERROR_INVALID_PARAMETER);
+    }
+    return WriteSectionCore(lpAppName, lpString, lpFileName);
+}
+
+// A structure is stored as two upper-case hex digits per byte followed by a
+// checksum byte: the sum of the bytes modulo 256.
+extern "C" BOOL WINAPI WritePrivateProfileStructA(LPCSTR lpszSection, LPCSTR lpszKey, LPVOID lpStruct,
+                                                  UINT uSizeStruct, LPCSTR szFile) {
+    WINSIM_FAULT_RETURN("WritePrivateProfileStructA", FALSE);
+    std::lock_guard<std::recursive_mutex> g(WorldLock());
+    if (!lpStruct) return WriteProfileStringCore(lpszSection, lpszKey, nullptr, szFile);
+    const BYTE *bytes = static_cast<const BYTE *>(lpStruct);
+    std::string hex;
+    hex.reserve((size_t)uSizeStruct * 2 + 2);
+    unsigned sum = 0;
+    for (UINT i = 0; i < uSizeStruct; ++i) {
+        hex += kHexDigits[bytes[i] >> 4];
+        hex += kHexDigits[bytes[i] & 0xF];
+        sum += bytes[i];
+    }
+    hex += kHexDigits[(sum >> 4) & 0xF];
+    hex += kHexDigits[sum & 0xF];
+    return WriteProfileStringCore(lpszSection, lpszKey, hex.c_str(), szFile);
+}
+
+// Reads what WritePrivateProfileStruct wrote: the value must hold exactly
+// uSizeStruct bytes and the checksum (else ERROR_BAD_LENGTH), in hex digits
+// of either case with a matching checksum (else ERROR_INVALID_DATA). The
+// caller's buffer changes only on success.
+extern "C" BOOL WINAPI GetPrivateProfileStructA(LPCSTR lpszSection, LPCSTR lpszKey, LPVOID lpStruct,
+                                                UINT uSizeStruct, LPCSTR szFile) {
+    WINSIM_FAULT_RETURN("GetPrivateProfileStructA", FALSE);
+    std::lock_guard<std::recursive_mutex> g(WorldLock());
+    if (!lpszSection || !lpszKey || !lpStruct) return Fail(FALSE, ERROR_INVALID_PARAMETER);
+    size_t want = (size_t)uSizeStruct * 2 + 2;
+    if (want + 2 > 0xFFFFFFFFu) return Fail(FALSE, ERROR_BAD_LENGTH);
+    std::vector<char> text(want + 2);
+    DWORD n = GetProfileStringCore(lpszSection, lpszKey, "", text.data(), (DWORD)text.size(), szFile);
+    if (n != want) return Fail(FALSE, ERROR_BAD_LENGTH);
+    std::vector<BYTE> bytes(uSizeStruct);
+    unsigned sum = 0;
+    for (size_t i = 0; i <= uSizeStruct; ++i) {
+        int hi = HexValue(text[2 * i]), lo = HexValue(text[2 * i + 1]);
+        if (hi < 0 || lo < 0) return Fail(FALSE, ERROR_INVALID_DATA);
+        BYTE b = (BYTE)(hi * 16 + lo);
+        if (i == uSizeStruct) {
+            if (b != (BYTE)sum) return Fail(FALSE, ERROR_INVALID_DATA);
+        } else {
+            bytes[i] = b;
+            sum += b;
+        }
+    }
+    if (uSizeStruct) memcpy(lpStruct, bytes.data(), uSizeStruct);
     return TRUE;
 }
