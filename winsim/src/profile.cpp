@@ -6,6 +6,7 @@
 // the file text in place, so lines the functions do not touch stay as they
 // were, byte for byte.
 #include "files_internal.h"
+#include "profile_mapping.h"
 
 #include <algorithm>
 #include <cctype>
@@ -208,15 +209,44 @@ DWORD GetProfileStringCore(const char *app, const char *key, const char *def, ch
     // The default loses trailing blanks (spaces only).
     while (!fallback.empty() && fallback.back() == ' ') fallback.pop_back();
 
+    const std::string path = ProfilePath(m, file);
+    const std::string section = app ? TrimSpaces(app) : std::string();
+    const std::string wanted = key ? TrimSpaces(key) : std::string();
+    std::string list;
+    std::vector<std::string> mapped;  // sections a registry mapping names come first
+    if (app) {
+        ProfileMapping map = MapProfileSection(m, path, section, key ? wanted.c_str() : nullptr);
+        if (map.kind == ProfileMapping::Unsupported) {
+            CopyValue(std::string(), out, size, NO_ERROR);
+            return Fail(0u, ERROR_CALL_NOT_IMPLEMENTED);
+        }
+        if (map.kind == ProfileMapping::Registry) {
+            for (const auto &e : MappedEntries(m, map.keyPath)) {
+                if (!key) {
+                    list += e.first;
+                    list += '\0';
+                } else if (EqualNoCase(e.first, wanted)) {
+                    return CopyValue(e.second, out, size, NO_ERROR);
+                }
+            }
+            return key ? CopyValue(fallback, out, size, ERROR_FILE_NOT_FOUND) : CopyList(list, out, size);
+        }
+    } else if (MappedSectionNames(m, path, mapped)) {
+        for (const auto &name : mapped) {
+            list += name;
+            list += '\0';
+        }
+    }
+
     // One buffer per thread spares an allocation per call.
     static thread_local std::string data;
     DWORD error = 0;
-    if (!LoadProfile(m, ProfilePath(m, file), data, error)) return CopyValue(fallback, out, size, error);
+    if (!LoadProfile(m, path, data, error)) {
+        if (!app && !list.empty()) return CopyList(list, out, size);
+        return CopyValue(fallback, out, size, error);
+    }
 
     // One pass over the lines; only the first section of the name counts.
-    std::string list;
-    const std::string section = app ? TrimSpaces(app) : std::string();
-    const std::string wanted = key ? TrimSpaces(key) : std::string();
     bool inSection = false, seen = false;
     size_t pos = 0;
     IniLine l;
@@ -225,8 +255,13 @@ DWORD GetProfileStringCore(const char *app, const char *key, const char *def, ch
             if (inSection) break;
             Classify(data, l);
             if (!app) {
-                list.append(data, l.nameB, l.nameE - l.nameB);
-                list += '\0';
+                std::string name = data.substr(l.nameB, l.nameE - l.nameB);
+                bool listed = false;
+                for (const auto &n : mapped) listed = listed || EqualNoCase(n, name);
+                if (!listed) {
+                    list += name;
+                    list += '\0';
+                }
             } else if (!seen && NameIs(data, l.nameB, l.nameE, section)) {
                 inSection = seen = true;
             }
@@ -294,6 +329,12 @@ extern "C" UINT WINAPI GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName,
 namespace winsim {
 namespace {
 
+// Drops every value of a mapped section's registry key.
+void ClearMappedSection(Machine &m, const std::string &keyPath) {
+    if (RegKey *k = m.registry.Find(keyPath))
+        while (!k->values.empty()) k->DeleteValue(k->values.front().name);
+}
+
 BOOL WriteProfileStringCore(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString, LPCSTR lpFileName) {
     if (!lpAppName) {
         // All three NULL flushes the profile cache, and that reports FALSE.
@@ -302,6 +343,24 @@ BOOL WriteProfileStringCore(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString,
     }
     Machine &m = LocalMachine();
     std::string path = ProfilePath(m, lpFileName);
+    {
+        const std::string key = lpKeyName ? TrimSpaces(lpKeyName) : std::string();
+        ProfileMapping map = MapProfileSection(m, path, TrimSpaces(lpAppName), lpKeyName ? key.c_str() : nullptr);
+        if (map.kind == ProfileMapping::Unsupported) return Fail(FALSE, ERROR_CALL_NOT_IMPLEMENTED);
+        if (map.kind == ProfileMapping::Registry) {
+            if (!lpKeyName) {
+                ClearMappedSection(m, map.keyPath);
+            } else if (!lpString) {
+                if (RegKey *k = m.registry.Find(map.keyPath)) k->DeleteValue(key);
+            } else {
+                m.registry.SetString(map.keyPath, key, lpString);
+            }
+            if (!map.alsoFile) {
+                SetLastError(NO_ERROR);
+                return TRUE;
+            }
+        }
+    }
     DWORD error = 0;
     bool existed = false;
     auto f = OpenFileObject(m, path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -399,6 +458,25 @@ std::string SectionList(const std::string &d, const std::vector<IniLine> &lines,
 BOOL WriteSectionCore(const char *app, const char *entries, const char *file) {
     Machine &m = LocalMachine();
     std::string path = ProfilePath(m, file);
+    ProfileMapping map = MapProfileSection(m, path, TrimSpaces(app), nullptr);
+    if (map.kind == ProfileMapping::Unsupported) return Fail(FALSE, ERROR_CALL_NOT_IMPLEMENTED);
+    if (map.kind == ProfileMapping::Registry) {
+        // In the registry the entries are added to the section's values;
+        // only a NULL string clears it.
+        if (!entries) ClearMappedSection(m, map.keyPath);
+        for (const char *p = entries; p && *p; p += strlen(p) + 1) {
+            const char *eq = strchr(p, '=');
+            if (!eq) continue;
+            std::string name(p, (size_t)(eq - p));
+            size_t b = name.find_first_not_of(" \t"), e = name.find_last_not_of(" \t");
+            name = b == std::string::npos ? std::string() : name.substr(b, e - b + 1);
+            m.registry.SetString(map.keyPath, name, eq + 1);
+        }
+        if (!map.alsoFile) {
+            SetLastError(NO_ERROR);
+            return TRUE;
+        }
+    }
     DWORD error = 0;
     bool existed = false;
     auto f = OpenFileObject(m, path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -464,6 +542,19 @@ extern "C" DWORD WINAPI GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpRetu
     std::lock_guard<std::recursive_mutex> g(WorldLock());
     if (!lpAppName || !lpReturnedString) return Fail(0u, ERROR_INVALID_PARAMETER);
     Machine &m = LocalMachine();
+    ProfileMapping map = MapProfileSection(m, ProfilePath(m, lpFileName), TrimSpaces(lpAppName), nullptr);
+    if (map.kind == ProfileMapping::Unsupported) {
+        CopyList(std::string(), lpReturnedString, nSize);
+        return Fail(0u, ERROR_CALL_NOT_IMPLEMENTED);
+    }
+    if (map.kind == ProfileMapping::Registry) {
+        std::string list;
+        for (const auto &e : MappedEntries(m, map.keyPath)) {
+            list += e.first + "=" + e.second;
+            list += '\0';
+        }
+        return CopyList(list, lpReturnedString, nSize);
+    }
     std::string data;
     DWORD error = 0;
     if (!LoadProfile(m, ProfilePath(m, lpFileName), data, error)) {
