@@ -32,7 +32,11 @@ TEST_F(RegistryTest, ValuesKeepTypeAndBytesExactly) {
         {"own type", 0x1234, {1, 2, 3}},
     };
     for (const auto &c : cases) {
-        ASSERT_EQ(RegSetValueExA(root_, c.name, 0, c.type, c.data.data(), (DWORD)c.data.size()), ERROR_SUCCESS)
+        // A byte other than NUL follows the counted data: RegSetValueExA
+        // looks at it for strings (see SetValueTakesTheNulJustAfterAString).
+        std::vector<BYTE> padded = c.data;
+        padded.push_back(0xEE);
+        ASSERT_EQ(RegSetValueExA(root_, c.name, 0, c.type, padded.data(), (DWORD)c.data.size()), ERROR_SUCCESS)
             << c.name;
     }
     for (const auto &c : cases) {
