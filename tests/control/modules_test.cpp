@@ -5,6 +5,9 @@
 
 #include <winsim/machine.h>
 
+#include <cstring>
+#include <string>
+
 #include "doubles.h"
 
 namespace {
@@ -112,10 +115,19 @@ TEST(Modules, ProgramModuleAndItsFileName) {
     char path[MAX_PATH];
     EXPECT_EQ(GetModuleFileNameA(NULL, path, sizeof path), strlen("C:\\WINNT\\system32\\msiexec.exe"));
     EXPECT_STREQ(path, "C:\\WINNT\\system32\\msiexec.exe");
-    // Too small: cut and terminated, the size returned, ERROR_INSUFFICIENT_BUFFER.
-    char small[8];
-    EXPECT_EQ(GetModuleFileNameA(NULL, small, sizeof small), 8u);
-    EXPECT_STREQ(small, "C:\\WINN");
+    // Too small on Windows 2000: cut to the buffer without a NUL, the size
+    // returned, the last error untouched.
+    char small[9];
+    memset(small, '#', sizeof small);
+    SetLastError(1234);
+    EXPECT_EQ(GetModuleFileNameA(NULL, small, 8), 8u);
+    EXPECT_EQ(std::string(small, 9), "C:\\WINNT#");
+    EXPECT_EQ(GetLastError(), 1234u);
+    // A machine of Vista's line cuts to 7, terminates, ERROR_INSUFFICIENT_BUFFER.
+    winsim::LocalMachine().majorVersion = 6;
+    memset(small, '#', sizeof small);
+    EXPECT_EQ(GetModuleFileNameA(NULL, small, 8), 8u);
+    EXPECT_EQ(std::string(small, 9), std::string("C:\\WINN\0#", 9));
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_INSUFFICIENT_BUFFER);
 }
 

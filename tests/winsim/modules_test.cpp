@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+#include <cstring>
+#include <string>
+
 #include "support/libraries.h"
 
 namespace {
@@ -76,6 +79,34 @@ TEST(ProcAddress, DllMainSeesAttachAndDetach) {
 
 TEST(FreeLibrary, UnknownModuleFails) {
     EXPECT_FALSE(FreeLibrary((HMODULE)(ULONG_PTR)0x7F000000));
+}
+
+// A buffer too small for the program's name: NT 4.0 and Windows 2000 fill it
+// with the start of the name, add no NUL, return nSize and leave the last
+// error alone; Vista and later cut the name to nSize-1 characters, terminate
+// it and report ERROR_INSUFFICIENT_BUFFER.
+TEST(GetModuleFileName, ShortBufferFollowsTheWindowsVersion) {
+    char full[MAX_PATH];
+    DWORD n = GetModuleFileNameA(NULL, full, sizeof full);
+    ASSERT_GT(n, 8u);
+    OSVERSIONINFOA v;
+    v.dwOSVersionInfoSize = sizeof v;
+    ASSERT_TRUE(GetVersionExA(&v));
+    char small[9];
+    memset(small, '#', sizeof small);
+    SetLastError(1234);
+    EXPECT_EQ(GetModuleFileNameA(NULL, small, 8), 8u);
+    EXPECT_EQ(small[8], '#');
+    if (v.dwMajorVersion >= 6) {
+        EXPECT_EQ(std::string(small), std::string(full, 7));
+        EXPECT_EQ(GetLastError(), (DWORD)ERROR_INSUFFICIENT_BUFFER);
+    } else {
+        EXPECT_EQ(std::string(small, 8), std::string(full, 8));
+        if (v.dwMajorVersion < 5 || (v.dwMajorVersion == 5 && v.dwMinorVersion == 0))
+            EXPECT_EQ(GetLastError(), 1234u);
+        else
+            EXPECT_EQ(GetLastError(), (DWORD)ERROR_SUCCESS);
+    }
 }
 
 }  // namespace

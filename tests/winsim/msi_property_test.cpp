@@ -105,6 +105,15 @@ TEST_F(MsiPropertyTest, NullNameIsAnInvalidParameter) {
     EXPECT_EQ(MsiSetPropertyA(session_, nullptr, "x"), (UINT)ERROR_INVALID_PARAMETER);
 }
 
+// An empty name cannot be set: with a value the call fails; with a NULL
+// value (a removal of nothing) it succeeds. Neither creates a property.
+TEST_F(MsiPropertyTest, EmptyNameTakesNoValue) {
+    EXPECT_EQ(MsiSetPropertyA(session_, "", "Val"), (UINT)ERROR_FUNCTION_FAILED);
+    EXPECT_EQ(MsiSetPropertyA(session_, "", nullptr), (UINT)ERROR_SUCCESS);
+    EXPECT_EQ(MsiSetPropertyA(session_, nullptr, nullptr), (UINT)ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(Get(""), "");
+}
+
 TEST_F(MsiPropertyTest, OnlySessionHandlesCarryProperties) {
     MSIHANDLE record = MsiCreateRecord(1);
     ASSERT_NE(record, 0u);

@@ -136,8 +136,11 @@ TEST_F(RegistryTest, EnumValueBufferRules) {
         {"both fit", 20, 20, ERROR_SUCCESS, 4, 7, "Test", "foobar"},
         {"exact fit", 5, 7, ERROR_SUCCESS, 4, 7, "Test", "foobar"},
         {"name and data too small", 2, 2, ERROR_MORE_DATA, 2, 7, "xxxxxxxxxx", "xxxxxxxxxx"},
-        {"name too small", 4, 16, ERROR_MORE_DATA, 4, 7, "xxxxxxxxxx", "xxxxxxxxxx"},
-        {"no room for a name", 0, 16, ERROR_MORE_DATA, 0, 7, "xxxxxxxxxx", "xxxxxxxxxx"},
+        // Windows 2000 cuts a name that does not fit to the buffer, keeps
+        // its count, and still copies the data when that fits.
+        {"name too small", 4, 16, ERROR_MORE_DATA, 4, 7, "Tes", "foobar"},
+        {"name much too small", 3, 16, ERROR_MORE_DATA, 3, 7, "Te", "foobar"},
+        {"no room for a name", 0, 16, ERROR_MORE_DATA, 0, 7, "xxxxxxxxxx", "foobar"},
         {"data too small", 20, 2, ERROR_MORE_DATA, 20, 7, "xxxxxxxxxx", "xxxxxxxxxx"},
     };
     for (const auto &c : cases) {

@@ -32,7 +32,11 @@ TEST_F(RegistryTest, ValuesKeepTypeAndBytesExactly) {
         {"own type", 0x1234, {1, 2, 3}},
     };
     for (const auto &c : cases) {
-        ASSERT_EQ(RegSetValueExA(root_, c.name, 0, c.type, c.data.data(), (DWORD)c.data.size()), ERROR_SUCCESS)
+        // A byte other than NUL follows the counted data: RegSetValueExA
+        // looks at it for strings (see SetValueTakesTheNulJustAfterAString).
+        std::vector<BYTE> padded = c.data;
+        padded.push_back(0xEE);
+        ASSERT_EQ(RegSetValueExA(root_, c.name, 0, c.type, padded.data(), (DWORD)c.data.size()), ERROR_SUCCESS)
             << c.name;
     }
     for (const auto &c : cases) {
@@ -111,6 +115,35 @@ TEST_F(RegistryTest, MissingValue) {
     EXPECT_EQ(RegDeleteValueA(root_, "Missing"), ERROR_FILE_NOT_FOUND);
 }
 
+// A string whose count leaves out its NUL: when the byte just after the
+// counted data is a NUL, RegSetValueExA stores it too and the value reads back
+// one byte longer. Other bytes, and other types, are stored as counted.
+TEST_F(RegistryTest, SetValueTakesTheNulJustAfterAString) {
+    const struct {
+        const char *name;
+        DWORD type;
+        const char *data;
+        DWORD count, stored;
+    } cases[] = {
+        {"Sz", REG_SZ, "abc", 3, 4},
+        {"Expand", REG_EXPAND_SZ, "%TEMP%", 6, 7},
+        {"Multi", REG_MULTI_SZ, "a\0b", 3, 4},
+        {"NotNul", REG_SZ, "abcdef", 3, 3},
+        {"Whole", REG_SZ, "abc", 4, 4},
+        {"Binary", REG_BINARY, "abc", 3, 3},
+    };
+    for (const auto &c : cases) {
+        ASSERT_EQ(RegSetValueExA(root_, c.name, 0, c.type, (const BYTE *)c.data, c.count), ERROR_SUCCESS) << c.name;
+        DWORD size = 0;
+        ASSERT_EQ(RegQueryValueExA(root_, c.name, nullptr, nullptr, nullptr, &size), ERROR_SUCCESS) << c.name;
+        EXPECT_EQ(size, c.stored) << c.name;
+    }
+    char text[8];
+    DWORD size = sizeof text;
+    ASSERT_EQ(RegQueryValueExA(root_, "Sz", nullptr, nullptr, (BYTE *)text, &size), ERROR_SUCCESS);
+    EXPECT_EQ(std::string(text, size), std::string("abc", 4));
+}
+
 // The ANSI calls of NT add a NUL after a string stored without one, when the
 // caller's buffer has a byte to spare, without counting it in the size.
 TEST_F(RegistryTest, StringsStoredWithoutTheirNul) {
@@ -134,7 +167,7 @@ TEST_F(RegistryTest, StringsStoredWithoutTheirNul) {
     EXPECT_STREQ((const char *)buffer, "FullStri");
 
     // A multi-string gets a single NUL, however much room there is.
-    ASSERT_EQ(RegSetValueExA(root_, "Multi", 0, REG_MULTI_SZ, (const BYTE *)"Aa\0Bb", 5), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(root_, "Multi", 0, REG_MULTI_SZ, (const BYTE *)"Aa\0BbX", 5), ERROR_SUCCESS);
     memset(buffer, 0xbd, sizeof buffer);
     size = sizeof buffer;
     ASSERT_EQ(RegQueryValueExA(root_, "Multi", nullptr, nullptr, buffer, &size), ERROR_SUCCESS);

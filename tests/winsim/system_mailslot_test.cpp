@@ -129,4 +129,43 @@ TEST_F(MailslotTest, ServerDoesNotWriteAndClientDoesNotRead) {
     CloseHandle(client);
 }
 
+// No name is no path: ERROR_PATH_NOT_FOUND, as for a path that names nothing.
+TEST(Mailslot, CreateWithoutANameFails) {
+    SetLastError(0);
+    EXPECT_EQ(CreateMailslotA(nullptr, 0, 0, nullptr), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_PATH_NOT_FOUND);
+}
+
+// A slot created with a maximum message size refuses longer messages; the
+// writer learns it from WriteFile and nothing reaches the slot. A maximum
+// of 0 takes any size.
+TEST(Mailslot, LongerThanTheMaximumIsRefused) {
+    const char path[] = "\\\\.\\mailslot\\winsim\\small";
+    HANDLE server = CreateMailslotA(path, 8, 0, nullptr);
+    ASSERT_NE(server, INVALID_HANDLE_VALUE);
+    HANDLE client = OpenClient(path);
+    ASSERT_NE(client, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(Send(client, "12345678"));
+    DWORD written = 99;
+    SetLastError(0);
+    EXPECT_FALSE(WriteFile(client, "123456789", 9, &written, nullptr));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(written, 0u);
+    DWORD max = 0, next = 0, count = 0;
+    ASSERT_TRUE(GetMailslotInfo(server, &max, &next, &count, nullptr));
+    EXPECT_EQ(max, 8u);
+    EXPECT_EQ(next, 8u);
+    EXPECT_EQ(count, 1u);
+    CloseHandle(client);
+    CloseHandle(server);
+
+    server = CreateMailslotA(path, 0, 0, nullptr);
+    ASSERT_NE(server, INVALID_HANDLE_VALUE);
+    client = OpenClient(path);
+    ASSERT_NE(client, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(Send(client, std::string(5000, 'm')));
+    CloseHandle(client);
+    CloseHandle(server);
+}
+
 }  // namespace

@@ -111,6 +111,20 @@ TEST(StringResources, MissingStringBlock) {
     FreeLibrary(module);
 }
 
+// The id is a WORD: LoadString looks up the low word and ignores the rest.
+TEST(StringResources, OnlyTheLowWordOfTheIdCounts) {
+    HMODULE module = LoadLibraryA("QLSETGUI.dll");
+    ASSERT_NE(module, nullptr);
+    char plain[256], high[256];
+    int n = LoadStringA(module, IDS_PLEASE_WAIT_CONFIGURING, plain, sizeof plain);
+    ASSERT_GT(n, 0);
+    EXPECT_EQ(LoadStringA(module, 0x12340000u | IDS_PLEASE_WAIT_CONFIGURING, high, sizeof high), n);
+    EXPECT_STREQ(high, plain);
+    EXPECT_EQ(LoadStringA(module, 0xFFFF0000u | IDS_PLEASE_WAIT_CONFIGURING, high, sizeof high), n);
+    EXPECT_STREQ(high, plain);
+    FreeLibrary(module);
+}
+
 TEST(MessageBoxStyle, StyleWithoutButtonsFails) {
     SetLastError(0);
     EXPECT_EQ(MessageBoxA(nullptr, "text", "caption", 0x0000000F), 0);

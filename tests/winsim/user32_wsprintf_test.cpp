@@ -1,5 +1,5 @@
 // wsprintfA and wvsprintfA: the formats Windows supports, padding and
-// precision, and the 1024-character output limit.
+// precision, size prefixes, and the 1024-byte output limit.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -80,23 +80,52 @@ TEST(Wsprintf, MixedArgumentsAndPercent) {
     EXPECT_STREQ(buffer, "plain");
 }
 
-TEST(Wsprintf, OutputStopsAt1024Characters) {
+// The buffer receives at most 1024 bytes, the NUL included: 1023 characters
+// at most, and the return value counts the characters stored.
+TEST(Wsprintf, OutputFitsIn1024Bytes) {
     std::string big(2000, 'x');
     static char buffer[2100];
     memset(buffer, '#', sizeof buffer);
-    EXPECT_EQ(wsprintfA(buffer, "%s", big.c_str()), 1024);
-    EXPECT_EQ(strlen(buffer), 1024u);
-    EXPECT_EQ(buffer[1025], '#');
+    EXPECT_EQ(wsprintfA(buffer, "%s", big.c_str()), 1023);
+    EXPECT_EQ(strlen(buffer), 1023u);
+    EXPECT_EQ(buffer[1024], '#');
 
     // The limit counts the literal text as well.
     memset(buffer, '#', sizeof buffer);
-    EXPECT_EQ(wsprintfA(buffer, big.c_str()), 1024);
-    EXPECT_EQ(strlen(buffer), 1024u);
+    EXPECT_EQ(wsprintfA(buffer, big.c_str()), 1023);
+    EXPECT_EQ(strlen(buffer), 1023u);
+    EXPECT_EQ(buffer[1024], '#');
 
     memset(buffer, '#', sizeof buffer);
     std::string exact(1020, 'y');
-    EXPECT_EQ(wsprintfA(buffer, "%s%d", exact.c_str(), 123456), 1024);
-    EXPECT_EQ(std::string(buffer), exact + "1234");
+    EXPECT_EQ(wsprintfA(buffer, "%s%d", exact.c_str(), 123456), 1023);
+    EXPECT_EQ(std::string(buffer), exact + "123");
+    EXPECT_EQ(buffer[1024], '#');
+
+    // wvsprintfA has the same limit.
+    memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(Format("%s", big.c_str()).size(), 1023u);
+}
+
+// Windows 2000's formatter takes I64 (64-bit), I32 (32-bit) and a bare I
+// (pointer-sized) before an integer type.
+TEST(Wsprintf, IntegerSizePrefixes) {
+    char buffer[64];
+    EXPECT_EQ(wsprintfA(buffer, "%I32X|%I32x", 0x67890A, -0x12345), 15);
+    EXPECT_STREQ(buffer, "67890A|fffedcbb");
+    EXPECT_EQ(wsprintfA(buffer, "%I32d %I32u", -12345, 7), 8);
+    EXPECT_STREQ(buffer, "-12345 7");
+    EXPECT_EQ(wsprintfA(buffer, "%I64X", ((ULONGLONG)0x12345 << 32) | 0x67890a), 13);
+    EXPECT_STREQ(buffer, "123450067890A");
+    EXPECT_EQ(wsprintfA(buffer, "%I64u", (ULONGLONG)(LONGLONG)-123), 20);
+    EXPECT_STREQ(buffer, "18446744073709551493");
+    // A bare I reads an argument the size of a pointer.
+    wsprintfA(buffer, "%Id|%Iu|%s", (INT_PTR)-12345, (UINT_PTR)42, "next");
+    EXPECT_STREQ(buffer, "-12345|42|next");
+    wsprintfA(buffer, "%Ix", (UINT_PTR)0xFEDCBA98);
+    EXPECT_STREQ(buffer, "fedcba98");
+    // The I32 argument is 32 bits wide: the next argument follows it.
+    EXPECT_EQ(Format("%08I32X,%s", 0xBEEF, "ok"), "0000BEEF,ok");
 }
 
 }  // namespace

@@ -218,6 +218,14 @@ WINBASEAPI DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyN
 WINBASEAPI UINT WINAPI GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, INT nDefault, LPCSTR lpFileName);
 WINBASEAPI BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString,
                                                   LPCSTR lpFileName);
+WINBASEAPI DWORD WINAPI GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize,
+                                                  LPCSTR lpFileName);
+WINBASEAPI DWORD WINAPI GetPrivateProfileSectionNamesA(LPSTR lpszReturnBuffer, DWORD nSize, LPCSTR lpFileName);
+WINBASEAPI BOOL WINAPI WritePrivateProfileSectionA(LPCSTR lpAppName, LPCSTR lpString, LPCSTR lpFileName);
+WINBASEAPI BOOL WINAPI GetPrivateProfileStructA(LPCSTR lpszSection, LPCSTR lpszKey, LPVOID lpStruct,
+                                                UINT uSizeStruct, LPCSTR szFile);
+WINBASEAPI BOOL WINAPI WritePrivateProfileStructA(LPCSTR lpszSection, LPCSTR lpszKey, LPVOID lpStruct,
+                                                  UINT uSizeStruct, LPCSTR szFile);
 WINSIM_END_DECLS
 
 /* ---- modules ------------------------------------------------------------ */
@@ -614,6 +622,11 @@ WINSIM_END_DECLS
 #define GetPrivateProfileString GetPrivateProfileStringA
 #define GetPrivateProfileInt GetPrivateProfileIntA
 #define WritePrivateProfileString WritePrivateProfileStringA
+#define GetPrivateProfileSection GetPrivateProfileSectionA
+#define GetPrivateProfileSectionNames GetPrivateProfileSectionNamesA
+#define WritePrivateProfileSection WritePrivateProfileSectionA
+#define GetPrivateProfileStruct GetPrivateProfileStructA
+#define WritePrivateProfileStruct WritePrivateProfileStructA
 
 /* The service control manager, as the SDK's windows.h brings it in. */
 #include "winsvc.h"

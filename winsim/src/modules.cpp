@@ -255,11 +255,29 @@ extern "C" DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DW
         // The library under test runs from the installer's folder of the machine.
         if (it->second.builtin && HasLocalMachine()) path = LocalMachine().SystemDir() + "\\" + it->second.baseName;
     }
-    if (!lpFilename || nSize == 0) return Fail<DWORD>(0, ERROR_INSUFFICIENT_BUFFER);
-    if (CopyOut(path, lpFilename, nSize)) {
-        SetLastError(ERROR_SUCCESS);
+    // Short buffers follow the machine's version: NT 4.0 and Windows 2000
+    // fill the buffer without a NUL and leave the last error alone; XP does
+    // the same but reports ERROR_SUCCESS; Vista and later cut the name to
+    // nSize-1 characters, terminate it and report ERROR_INSUFFICIENT_BUFFER.
+    const bool vista = !HasLocalMachine() || LocalMachine().majorVersion >= 6;
+    const bool xp = !vista && LocalMachine().majorVersion == 5 && LocalMachine().minorVersion >= 1;
+    if (!lpFilename && nSize) return Fail<DWORD>(0, ERROR_INSUFFICIENT_BUFFER);
+    if (nSize == 0) {
+        if (vista) SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        if (xp) SetLastError(ERROR_SUCCESS);
+        return 0;
+    }
+    if (path.size() < nSize) {
+        memcpy(lpFilename, path.c_str(), path.size() + 1);
+        if (vista || xp) SetLastError(ERROR_SUCCESS);
         return (DWORD)path.size();
     }
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    if (vista) {
+        CopyOut(path, lpFilename, nSize);
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return nSize;
+    }
+    memcpy(lpFilename, path.data(), nSize);
+    if (xp) SetLastError(ERROR_SUCCESS);
     return nSize;
 }

@@ -249,7 +249,9 @@ extern "C" UINT WINAPI MsiSetPropertyA(MSIHANDLE hInstall, LPCSTR szName, LPCSTR
     InstallerSession *s = SessionOf(hInstall);
     if (!s) return ERROR_INVALID_HANDLE;
     if (!szName) return ERROR_INVALID_PARAMETER;
-    if (!*szName) return ERROR_SUCCESS;
+    // An empty name takes no value; removing its (never present) value
+    // succeeds. An empty-string value counts as a value here.
+    if (!*szName) return szValue ? ERROR_FUNCTION_FAILED : ERROR_SUCCESS;
     // Setting the empty string (or NULL) removes the property.
     if (!szValue || !*szValue)
         s->properties.erase(szName);

@@ -6,6 +6,7 @@
 // the file text in place, so lines the functions do not touch stay as they
 // were, byte for byte.
 #include "files_internal.h"
+#include "profile_mapping.h"
 
 #include <algorithm>
 #include <cctype>
@@ -70,15 +71,19 @@ void Classify(const std::string &d, IniLine &l) {
 }
 
 // Finds the line that starts at `pos`: its content without the line break,
-// and where the next one starts. Classification is left to the caller.
+// and where the next one starts. CR LF, a lone LF and a lone CR each end a
+// line. Classification is left to the caller.
 bool NextLine(const std::string &d, size_t &pos, IniLine &l) {
     if (pos >= d.size()) return false;
     l.start = pos;
-    const void *nl = memchr(d.data() + pos, '\n', d.size() - pos);
-    size_t end = nl ? (size_t)((const char *)nl - d.data()) : d.size();
-    l.next = nl ? end + 1 : d.size();
-    if (end > l.start && d[end - 1] == '\r') --end;
-    l.end = end;
+    size_t end = d.find_first_of("\r\n", pos);
+    if (end == std::string::npos) {
+        l.end = l.next = d.size();
+    } else {
+        l.end = end;
+        l.next = end + 1;
+        if (d[end] == '\r' && l.next < d.size() && d[l.next] == '\n') ++l.next;
+    }
     pos = l.next;
     return true;
 }
@@ -148,9 +153,12 @@ std::string ProfilePath(const Machine &m, const char *file) {
     return file;
 }
 
-// Windows reads the file shared for reading and writing.
+// Windows reads the file whatever sharing other handles allow short of
+// exclusive use: a file another program keeps open (even one to be deleted
+// when closed) still reads.
 bool LoadProfile(Machine &m, const std::string &path, std::string &data, DWORD &error) {
-    auto f = OpenFileObject(m, path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0, error);
+    auto f = OpenFileObject(m, path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            OPEN_EXISTING, 0, error);
     return f && ReadWholeFile(*f, data, error);
 }
 
@@ -201,15 +209,44 @@ DWORD GetProfileStringCore(const char *app, const char *key, const char *def, ch
     // The default loses trailing blanks (spaces only).
     while (!fallback.empty() && fallback.back() == ' ') fallback.pop_back();
 
+    const std::string path = ProfilePath(m, file);
+    const std::string section = app ? TrimSpaces(app) : std::string();
+    const std::string wanted = key ? TrimSpaces(key) : std::string();
+    std::string list;
+    std::vector<std::string> mapped;  // sections a registry mapping names come first
+    if (app) {
+        ProfileMapping map = MapProfileSection(m, path, section, key ? wanted.c_str() : nullptr);
+        if (map.kind == ProfileMapping::Unsupported) {
+            CopyValue(std::string(), out, size, NO_ERROR);
+            return Fail(0u, ERROR_CALL_NOT_IMPLEMENTED);
+        }
+        if (map.kind == ProfileMapping::Registry) {
+            for (const auto &e : MappedEntries(m, map.keyPath)) {
+                if (!key) {
+                    list += e.first;
+                    list += '\0';
+                } else if (EqualNoCase(e.first, wanted)) {
+                    return CopyValue(e.second, out, size, NO_ERROR);
+                }
+            }
+            return key ? CopyValue(fallback, out, size, ERROR_FILE_NOT_FOUND) : CopyList(list, out, size);
+        }
+    } else if (MappedSectionNames(m, path, mapped)) {
+        for (const auto &name : mapped) {
+            list += name;
+            list += '\0';
+        }
+    }
+
     // One buffer per thread spares an allocation per call.
     static thread_local std::string data;
     DWORD error = 0;
-    if (!LoadProfile(m, ProfilePath(m, file), data, error)) return CopyValue(fallback, out, size, error);
+    if (!LoadProfile(m, path, data, error)) {
+        if (!app && !list.empty()) return CopyList(list, out, size);
+        return CopyValue(fallback, out, size, error);
+    }
 
     // One pass over the lines; only the first section of the name counts.
-    std::string list;
-    const std::string section = app ? TrimSpaces(app) : std::string();
-    const std::string wanted = key ? TrimSpaces(key) : std::string();
     bool inSection = false, seen = false;
     size_t pos = 0;
     IniLine l;
@@ -218,8 +255,13 @@ DWORD GetProfileStringCore(const char *app, const char *key, const char *def, ch
             if (inSection) break;
             Classify(data, l);
             if (!app) {
-                list.append(data, l.nameB, l.nameE - l.nameB);
-                list += '\0';
+                std::string name = data.substr(l.nameB, l.nameE - l.nameB);
+                bool listed = false;
+                for (const auto &n : mapped) listed = listed || EqualNoCase(n, name);
+                if (!listed) {
+                    list += name;
+                    list += '\0';
+                }
             } else if (!seen && NameIs(data, l.nameB, l.nameE, section)) {
                 inSection = seen = true;
             }
@@ -233,7 +275,9 @@ DWORD GetProfileStringCore(const char *app, const char *key, const char *def, ch
             list += '\0';
         } else if ((wanted.empty() || wanted[0] != ';') &&  // a ';' key is a comment, never found
                    NameIs(data, l.nameB, l.nameE, wanted)) {
+            // A NUL in the file ends the value, as it ends any string.
             std::string value = data.substr(l.valueB, l.valueE - l.valueB);
+            value.resize(strnlen(value.c_str(), value.size()));
             if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
                 value = value.substr(1, value.size() - 2);
             return CopyValue(value, out, size, NO_ERROR);
@@ -252,7 +296,7 @@ std::string Without(const std::string &d, const std::vector<IniLine> &lines, con
     return r;
 }
 
-bool EndsWithBreak(const std::string &d, const IniLine &l) { return l.next > l.end && d[l.next - 1] == '\n'; }
+bool EndsWithBreak(const IniLine &l) { return l.next > l.end; }
 
 }  // namespace
 }  // namespace winsim
@@ -282,10 +326,16 @@ extern "C" UINT WINAPI GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName,
     return negative ? 0u - value : value;
 }
 
-extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString,
-                                                  LPCSTR lpFileName) {
-    WINSIM_FAULT_RETURN("WritePrivateProfileStringA", FALSE);
-    std::lock_guard<std::recursive_mutex> g(WorldLock());
+namespace winsim {
+namespace {
+
+// Drops every value of a mapped section's registry key.
+void ClearMappedSection(Machine &m, const std::string &keyPath) {
+    if (RegKey *k = m.registry.Find(keyPath))
+        while (!k->values.empty()) k->DeleteValue(k->values.front().name);
+}
+
+BOOL WriteProfileStringCore(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString, LPCSTR lpFileName) {
     if (!lpAppName) {
         // All three NULL flushes the profile cache, and that reports FALSE.
         if (!lpKeyName && !lpString) return FALSE;
@@ -293,6 +343,24 @@ extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKey
     }
     Machine &m = LocalMachine();
     std::string path = ProfilePath(m, lpFileName);
+    {
+        const std::string key = lpKeyName ? TrimSpaces(lpKeyName) : std::string();
+        ProfileMapping map = MapProfileSection(m, path, TrimSpaces(lpAppName), lpKeyName ? key.c_str() : nullptr);
+        if (map.kind == ProfileMapping::Unsupported) return Fail(FALSE, ERROR_CALL_NOT_IMPLEMENTED);
+        if (map.kind == ProfileMapping::Registry) {
+            if (!lpKeyName) {
+                ClearMappedSection(m, map.keyPath);
+            } else if (!lpString) {
+                if (RegKey *k = m.registry.Find(map.keyPath)) k->DeleteValue(key);
+            } else {
+                m.registry.SetString(map.keyPath, key, lpString);
+            }
+            if (!map.alsoFile) {
+                SetLastError(NO_ERROR);
+                return TRUE;
+            }
+        }
+    }
     DWORD error = 0;
     bool existed = false;
     auto f = OpenFileObject(m, path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -343,12 +411,12 @@ extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKey
                 if (lines[i].kind == LineKind::Entry || lines[i].kind == LineKind::Text) after = i;
             const IniLine &l = lines[after];
             std::string insert = key + "=" + lpString + "\r\n";
-            if (!EndsWithBreak(data, l)) insert = "\r\n" + insert;
+            if (!EndsWithBreak(l)) insert = "\r\n" + insert;
             updated = data.substr(0, l.next) + insert + data.substr(l.next);
             changed = true;
         } else {
             updated = data;
-            if (!updated.empty() && updated.back() != '\n') updated += "\r\n";
+            if (!updated.empty() && updated.back() != '\n' && updated.back() != '\r') updated += "\r\n";
             updated += "[" + section + "]\r\n" + key + "=" + lpString + "\r\n";
             changed = true;
         }
@@ -356,5 +424,218 @@ extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKey
     if (changed && !ReplaceWholeFile(*f, updated, error)) return Fail(FALSE, error);
     // Windows reports the file it did not find, even after creating it.
     SetLastError(existed ? NO_ERROR : ERROR_FILE_NOT_FOUND);
+    return TRUE;
+}
+
+// The lines of a section as GetPrivateProfileSection lists them: entries as
+// "name=value" (blanks around both dropped, quotes kept), other text lines as
+// they stand; comments and blank lines left out.
+std::string SectionList(const std::string &d, const std::vector<IniLine> &lines, size_t header) {
+    std::string list;
+    size_t end = SectionEnd(lines, header);
+    for (size_t i = header + 1; i < end; ++i) {
+        const IniLine &l = lines[i];
+        std::string item;
+        if (l.kind == LineKind::Entry) {
+            item = d.substr(l.nameB, l.nameE - l.nameB) + "=" + d.substr(l.valueB, l.valueE - l.valueB);
+        } else if (l.kind == LineKind::Text) {
+            size_t b = l.start, e = l.end;
+            TrimRange(d, b, e);
+            item = d.substr(b, e - b);
+        } else {
+            continue;
+        }
+        item.resize(strnlen(item.c_str(), item.size()));  // a NUL ends the line's text
+        list += item;
+        list += '\0';
+    }
+    return list;
+}
+
+// Replaces the entries of a section with `entries` (each "key=value"), or
+// drops the section when `entries` is null. Comments and blank lines of the
+// section stay.
+BOOL WriteSectionCore(const char *app, const char *entries, const char *file) {
+    Machine &m = LocalMachine();
+    std::string path = ProfilePath(m, file);
+    ProfileMapping map = MapProfileSection(m, path, TrimSpaces(app), nullptr);
+    if (map.kind == ProfileMapping::Unsupported) return Fail(FALSE, ERROR_CALL_NOT_IMPLEMENTED);
+    if (map.kind == ProfileMapping::Registry) {
+        // In the registry the entries are added to the section's values;
+        // only a NULL string clears it.
+        if (!entries) ClearMappedSection(m, map.keyPath);
+        for (const char *p = entries; p && *p; p += strlen(p) + 1) {
+            const char *eq = strchr(p, '=');
+            if (!eq) continue;
+            std::string name(p, (size_t)(eq - p));
+            size_t b = name.find_first_not_of(" \t"), e = name.find_last_not_of(" \t");
+            name = b == std::string::npos ? std::string() : name.substr(b, e - b + 1);
+            m.registry.SetString(map.keyPath, name, eq + 1);
+        }
+        if (!map.alsoFile) {
+            SetLastError(NO_ERROR);
+            return TRUE;
+        }
+    }
+    DWORD error = 0;
+    bool existed = false;
+    auto f = OpenFileObject(m, path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, error, &existed);
+    if (!f) return Fail(FALSE, error);
+    std::string data;
+    if (!ReadWholeFile(*f, data, error)) return Fail(FALSE, error);
+    std::vector<IniLine> lines = ParseIni(data);
+    const std::string section = TrimSpaces(app);
+    std::string text;
+    for (const char *p = entries; p && *p; p += strlen(p) + 1) text += std::string(p) + "\r\n";
+    size_t header = FindSection(data, lines, section);
+    std::string updated;
+    if (header == npos) {
+        if (!entries) return TRUE;
+        updated = data;
+        if (!updated.empty() && updated.back() != '\n' && updated.back() != '\r') updated += "\r\n";
+        updated += "[" + section + "]\r\n" + text;
+    } else {
+        size_t end = SectionEnd(lines, header);
+        for (size_t i = 0; i < lines.size(); ++i) {
+            const IniLine &l = lines[i];
+            if (i == header) {
+                if (!entries) continue;
+                updated.append(data, l.start, l.next - l.start);
+                if (!EndsWithBreak(l)) updated += "\r\n";
+                updated += text;
+                continue;
+            }
+            if (i > header && i < end && (l.kind == LineKind::Entry || l.kind == LineKind::Text)) continue;
+            updated.append(data, l.start, l.next - l.start);
+        }
+    }
+    if (!ReplaceWholeFile(*f, updated, error)) return Fail(FALSE, error);
+    SetLastError(existed ? NO_ERROR : ERROR_FILE_NOT_FOUND);
+    return TRUE;
+}
+
+const char kHexDigits[] = "0123456789ABCDEF";
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+}  // namespace
+}  // namespace winsim
+
+extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString,
+                                                  LPCSTR lpFileName) {
+    WINSIM_FAULT_RETURN("WritePrivateProfileStringA", FALSE);
+    std::lock_guard<std::recursive_mutex> g(WorldLock());
+    return WriteProfileStringCore(lpAppName, lpKeyName, lpString, lpFileName);
+}
+
+// The section's lines, each ending in a NUL, and one more NUL; a buffer too
+// small gets what fits, two NULs, and nSize-2 back.
+extern "C" DWORD WINAPI GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize,
+                                                  LPCSTR lpFileName) {
+    WINSIM_FAULT_RETURN("GetPrivateProfileSectionA", 0);
+    std::lock_guard<std::recursive_mutex> g(WorldLock());
+    if (!lpAppName || !lpReturnedString) return Fail(0u, ERROR_INVALID_PARAMETER);
+    Machine &m = LocalMachine();
+    ProfileMapping map = MapProfileSection(m, ProfilePath(m, lpFileName), TrimSpaces(lpAppName), nullptr);
+    if (map.kind == ProfileMapping::Unsupported) {
+        CopyList(std::string(), lpReturnedString, nSize);
+        return Fail(0u, ERROR_CALL_NOT_IMPLEMENTED);
+    }
+    if (map.kind == ProfileMapping::Registry) {
+        std::string list;
+        for (const auto &e : MappedEntries(m, map.keyPath)) {
+            list += e.first + "=" + e.second;
+            list += '\0';
+        }
+        return CopyList(list, lpReturnedString, nSize);
+    }
+    std::string data;
+    DWORD error = 0;
+    if (!LoadProfile(m, ProfilePath(m, lpFileName), data, error)) {
+        CopyList(std::string(), lpReturnedString, nSize);
+        return Fail(0u, error);
+    }
+    std::vector<IniLine> lines = ParseIni(data);
+    size_t header = FindSection(data, lines, TrimSpaces(lpAppName));
+    return CopyList(header == npos ? std::string() : SectionList(data, lines, header), lpReturnedString, nSize);
+}
+
+// The names of all sections, as GetPrivateProfileString lists them for a
+// NULL section name.
+extern "C" DWORD WINAPI GetPrivateProfileSectionNamesA(LPSTR lpszReturnBuffer, DWORD nSize, LPCSTR lpFileName) {
+    WINSIM_FAULT_RETURN("GetPrivateProfileSectionNamesA", 0);
+    std::lock_guard<std::recursive_mutex> g(WorldLock());
+    if (!lpszReturnBuffer || !nSize) return 0;
+    return GetProfileStringCore(nullptr, nullptr, "", lpszReturnBuffer, nSize, lpFileName);
+}
+
+// lpString holds "key=value" strings, each ending in a NUL, and a final NUL;
+// they replace the section's entries. A NULL lpString deletes the section.
+extern "C" BOOL WINAPI WritePrivateProfileSectionA(LPCSTR lpAppName, LPCSTR lpString, LPCSTR lpFileName) {
+    WINSIM_FAULT_RETURN("WritePrivateProfileSectionA", FALSE);
+    std::lock_guard<std::recursive_mutex> g(WorldLock());
+    if (!lpAppName) {
+        // Both NULL flushes the profile cache, and that reports FALSE.
+        if (!lpString) return FALSE;
+        return Fail(FALSE, ERROR_INVALID_PARAMETER);
+    }
+    return WriteSectionCore(lpAppName, lpString, lpFileName);
+}
+
+// A structure is stored as two upper-case hex digits per byte followed by a
+// checksum byte: the sum of the bytes modulo 256.
+extern "C" BOOL WINAPI WritePrivateProfileStructA(LPCSTR lpszSection, LPCSTR lpszKey, LPVOID lpStruct,
+                                                  UINT uSizeStruct, LPCSTR szFile) {
+    WINSIM_FAULT_RETURN("WritePrivateProfileStructA", FALSE);
+    std::lock_guard<std::recursive_mutex> g(WorldLock());
+    if (!lpStruct) return WriteProfileStringCore(lpszSection, lpszKey, nullptr, szFile);
+    const BYTE *bytes = static_cast<const BYTE *>(lpStruct);
+    std::string hex;
+    hex.reserve((size_t)uSizeStruct * 2 + 2);
+    unsigned sum = 0;
+    for (UINT i = 0; i < uSizeStruct; ++i) {
+        hex += kHexDigits[bytes[i] >> 4];
+        hex += kHexDigits[bytes[i] & 0xF];
+        sum += bytes[i];
+    }
+    hex += kHexDigits[(sum >> 4) & 0xF];
+    hex += kHexDigits[sum & 0xF];
+    return WriteProfileStringCore(lpszSection, lpszKey, hex.c_str(), szFile);
+}
+
+// Reads what WritePrivateProfileStruct wrote: the value must hold exactly
+// uSizeStruct bytes and the checksum (else ERROR_BAD_LENGTH), in hex digits
+// of either case with a matching checksum (else ERROR_INVALID_DATA). The
+// caller's buffer changes only on success.
+extern "C" BOOL WINAPI GetPrivateProfileStructA(LPCSTR lpszSection, LPCSTR lpszKey, LPVOID lpStruct,
+                                                UINT uSizeStruct, LPCSTR szFile) {
+    WINSIM_FAULT_RETURN("GetPrivateProfileStructA", FALSE);
+    std::lock_guard<std::recursive_mutex> g(WorldLock());
+    if (!lpszSection || !lpszKey || !lpStruct) return Fail(FALSE, ERROR_INVALID_PARAMETER);
+    size_t want = (size_t)uSizeStruct * 2 + 2;
+    if (want + 2 > 0xFFFFFFFFu) return Fail(FALSE, ERROR_BAD_LENGTH);
+    std::vector<char> text(want + 2);
+    DWORD n = GetProfileStringCore(lpszSection, lpszKey, "", text.data(), (DWORD)text.size(), szFile);
+    if (n != want) return Fail(FALSE, ERROR_BAD_LENGTH);
+    std::vector<BYTE> bytes(uSizeStruct);
+    unsigned sum = 0;
+    for (size_t i = 0; i <= uSizeStruct; ++i) {
+        int hi = HexValue(text[2 * i]), lo = HexValue(text[2 * i + 1]);
+        if (hi < 0 || lo < 0) return Fail(FALSE, ERROR_INVALID_DATA);
+        BYTE b = (BYTE)(hi * 16 + lo);
+        if (i == uSizeStruct) {
+            if (b != (BYTE)sum) return Fail(FALSE, ERROR_INVALID_DATA);
+        } else {
+            bytes[i] = b;
+            sum += b;
+        }
+    }
+    if (uSizeStruct) memcpy(lpStruct, bytes.data(), uSizeStruct);
     return TRUE;
 }

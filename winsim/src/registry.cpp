@@ -305,6 +305,10 @@ struct KeyHandle {
     std::shared_ptr<RegKey> key;
     REGSAM access = 0;
     std::string machine;  // the machine it was opened on, for diagnostics
+    // Opened through HKEY_CLASSES_ROOT: its path below the classes root, so
+    // that subkeys come from the merged view.
+    bool classes = false;
+    std::vector<std::string> classesPath;
 };
 
 struct HandleTable {
@@ -362,14 +366,15 @@ REGSAM MapAccess(REGSAM sam) {
     return granted;
 }
 
-HKEY NewKeyHandle(std::shared_ptr<RegKey> key, REGSAM access, const std::string &machine) {
+HKEY NewKeyHandle(std::shared_ptr<RegKey> key, REGSAM access, const std::string &machine, bool classes = false,
+                 std::vector<std::string> classesPath = {}) {
     HandleTable &t = Table();
     // Numbers are not reused while the table lives, so a stale handle stays
     // invalid; should they ever run up to the predefined range, start over.
     while (t.next >= 0x7FFFFFF0u || t.keys.count(t.next)) t.next = t.next >= 0x7FFFFFF0u ? 0x20000000 : t.next + 4;
     uintptr_t h = t.next;
     t.next += 4;
-    t.keys[h] = KeyHandle{std::move(key), access, machine};
+    t.keys[h] = KeyHandle{std::move(key), access, machine, classes, std::move(classesPath)};
     return (HKEY)h;
 }
 
@@ -377,7 +382,65 @@ struct Target {
     std::shared_ptr<RegKey> key;
     REGSAM access = 0;
     std::string machine;
+    bool classes = false;
+    std::vector<std::string> classesPath;
 };
+
+bool IsClassesRoot(HKEY h) { return IsPredefined(h) && Low32(h) == 0x80000000u; }
+
+// The key at `parts` below `root`, or null.
+std::shared_ptr<RegKey> Walk(std::shared_ptr<RegKey> root, const std::vector<std::string> &parts) {
+    for (auto &part : parts) {
+        if (!root) break;
+        root = ChildPtr(*root, part);
+    }
+    return root;
+}
+
+// HKEY_CLASSES_ROOT on Windows 2000 is a merged view: the user's classes
+// (HKCU\Software\Classes) over the machine's (HKLM\SOFTWARE\Classes). A key
+// present in the user's part is the one callers see; new keys go to the
+// machine's part.
+std::shared_ptr<RegKey> UserClasses(const std::string &machine) {
+    Machine *m = FindMachine(machine);
+    if (!m) return nullptr;
+    return Walk(m->registry.Root(HKEY_CURRENT_USER), {"Software", "Classes"});
+}
+
+std::shared_ptr<RegKey> MachineClasses(const std::string &machine) {
+    Machine *m = FindMachine(machine);
+    return m ? m->registry.Root(HKEY_CLASSES_ROOT) : nullptr;
+}
+
+// The key a path below the classes root names in the merged view.
+std::shared_ptr<RegKey> ClassesKey(const std::string &machine, const std::vector<std::string> &parts) {
+    if (auto user = Walk(UserClasses(machine), parts)) return user;
+    return Walk(MachineClasses(machine), parts);
+}
+
+// Subkeys of a key opened through HKEY_CLASSES_ROOT, from both parts in
+// RegEnumKeyEx order, the user's key first where both have one. False when
+// only one part has the key, so its own subkeys serve.
+bool MergedSubkeys(const Target &t, std::vector<std::shared_ptr<RegKey>> &out) {
+    if (!t.classes) return false;
+    auto user = Walk(UserClasses(t.machine), t.classesPath);
+    auto machine = Walk(MachineClasses(t.machine), t.classesPath);
+    if (!user || !machine || user->subkeys.empty()) return false;
+    out.clear();
+    auto u = user->subkeys.begin(), m = machine->subkeys.begin();
+    LessNoCase less;
+    while (u != user->subkeys.end() || m != machine->subkeys.end()) {
+        if (m == machine->subkeys.end() || (u != user->subkeys.end() && less(u->first, m->first))) {
+            out.push_back((u++)->second);
+        } else if (u == user->subkeys.end() || less(m->first, u->first)) {
+            out.push_back((m++)->second);
+        } else {
+            out.push_back((u++)->second);
+            ++m;
+        }
+    }
+    return true;
+}
 
 // The key a handle refers to. Predefined handles mean the local machine at
 // the time of the call.
@@ -391,6 +454,7 @@ LONG Resolve(HKEY h, Target &t) {
         if (!t.key) return ERROR_INVALID_HANDLE;
         t.access = KEY_ALL_ACCESS;
         t.machine = m.name;
+        t.classes = IsClassesRoot(h);
         return ERROR_SUCCESS;
     }
     auto it = Table().keys.find((uintptr_t)h);
@@ -398,6 +462,8 @@ LONG Resolve(HKEY h, Target &t) {
     t.key = it->second.key;
     t.access = it->second.access;
     t.machine = it->second.machine;
+    t.classes = it->second.classes;
+    t.classesPath = it->second.classesPath;
     if (t.key->deleted) return ERROR_KEY_DELETED;
     return ERROR_SUCCESS;
 }
@@ -466,8 +532,18 @@ LONG OpenKey(HKEY hKey, LPCSTR lpSubKey, REGSAM samDesired, PHKEY phkResult) {
     LONG e = Resolve(hKey, base);
     if (e) return e;
     *phkResult = nullptr;
+    // Windows 2000 takes one leading backslash below HKEY_CLASSES_ROOT.
+    if (IsClassesRoot(hKey) && lpSubKey && lpSubKey[0] == '\\') ++lpSubKey;
     std::vector<std::string> parts;
     if ((e = SplitSubKey(lpSubKey, true, parts))) return e;
+    if (base.classes) {
+        std::vector<std::string> full = base.classesPath;
+        full.insert(full.end(), parts.begin(), parts.end());
+        std::shared_ptr<RegKey> k = parts.empty() ? base.key : ClassesKey(base.machine, full);
+        if (!k) return ERROR_FILE_NOT_FOUND;
+        *phkResult = NewKeyHandle(std::move(k), MapAccess(samDesired), base.machine, true, std::move(full));
+        return ERROR_SUCCESS;
+    }
     std::shared_ptr<RegKey> k = base.key;
     for (auto &part : parts) {
         k = ChildPtr(*k, part);
@@ -485,6 +561,22 @@ LONG CreateKey(HKEY hKey, LPCSTR lpSubKey, LPSTR lpClass, DWORD dwOptions, REGSA
     if (dwOptions & 0x2) return ERROR_CALL_NOT_IMPLEMENTED;  // REG_OPTION_CREATE_LINK: no symbolic links here
     std::vector<std::string> parts;
     if ((e = SplitSubKey(lpSubKey, false, parts))) return e;
+    std::vector<std::string> full;
+    if (base.classes && !parts.empty()) {
+        full = base.classesPath;
+        full.insert(full.end(), parts.begin(), parts.end());
+        if (auto existing = ClassesKey(base.machine, full)) {
+            *phkResult = NewKeyHandle(std::move(existing), MapAccess(samDesired), base.machine, true, std::move(full));
+            if (lpdwDisposition) *lpdwDisposition = REG_OPENED_EXISTING_KEY;
+            return ERROR_SUCCESS;
+        }
+        // A new key goes to the machine's part, whichever part the parent came from.
+        base.key = MachineClasses(base.machine);
+        if (!base.key) return ERROR_INVALID_HANDLE;
+        parts = full;
+    } else if (base.classes) {
+        full = base.classesPath;
+    }
     // Access to create keys is checked against the key's security, not the
     // handle's access mask, so any handle will do.
     std::shared_ptr<RegKey> k = base.key;
@@ -507,7 +599,7 @@ LONG CreateKey(HKEY hKey, LPCSTR lpSubKey, LPSTR lpClass, DWORD dwOptions, REGSA
         if (lpClass) k->keyClass = lpClass;
         disposition = REG_CREATED_NEW_KEY;
     }
-    *phkResult = NewKeyHandle(std::move(k), MapAccess(samDesired), base.machine);
+    *phkResult = NewKeyHandle(std::move(k), MapAccess(samDesired), base.machine, base.classes, std::move(full));
     if (lpdwDisposition) *lpdwDisposition = disposition;
     return ERROR_SUCCESS;
 }
@@ -539,6 +631,13 @@ extern "C" LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions
     WINSIM_FAULT_RETURN_CODE("RegOpenKeyExA");
     std::lock_guard<std::recursive_mutex> g(winsim::WorldLock());
     (void)ulOptions;
+    if (phkResult && winsim::IsPredefined(hKey) && (!lpSubKey || !*lpSubKey)) {
+        // No subkey of a predefined key: the predefined handle itself.
+        Target t;
+        if (LONG e = winsim::Resolve(hKey, t)) return e;
+        *phkResult = hKey;
+        return ERROR_SUCCESS;
+    }
     return winsim::OpenKey(hKey, lpSubKey, samDesired, phkResult);
 }
 
@@ -616,9 +715,9 @@ extern "C" LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reser
     LONG e = winsim::ResolveFor(hKey, KEY_SET_VALUE, t);
     if (e) return e;
     if (!lpData && cbData) return ERROR_NOACCESS;
-    // The bytes are kept exactly as given: NT's ANSI call may also take in a
-    // NUL that follows a string just past cbData, which would mean reading
-    // beyond the caller's buffer.
+    // A string whose count leaves out its terminating NUL gets it back when
+    // the byte after the data is that NUL, as NT does (it reads that byte).
+    if (cbData && winsim::IsRegStringType(dwType) && lpData[cbData - 1] != 0 && lpData[cbData] == 0) ++cbData;
     t.key->SetValue(lpValueName ? lpValueName : "", dwType, lpData, cbData);
     return ERROR_SUCCESS;
 }
@@ -633,6 +732,13 @@ extern "C" LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
     std::vector<std::string> parts;
     if ((e = winsim::SplitSubKey(lpSubKey, false, parts))) return e;
     std::shared_ptr<winsim::RegKey> k = t.key;
+    if (t.classes && !parts.empty()) {
+        std::vector<std::string> full = t.classesPath;
+        full.insert(full.end(), parts.begin(), parts.end());
+        k = winsim::ClassesKey(t.machine, full);
+        if (!k) return ERROR_FILE_NOT_FOUND;
+        parts.clear();
+    }
     for (auto &part : parts) {
         k = winsim::ChildPtr(*k, part);
         if (!k) return ERROR_FILE_NOT_FOUND;
@@ -659,8 +765,10 @@ extern "C" LONG WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPD
     Target t;
     LONG e = winsim::ResolveFor(hKey, KEY_ENUMERATE_SUB_KEYS, t);
     if (e) return e;
-    if (dwIndex >= t.key->subkeys.size()) return ERROR_NO_MORE_ITEMS;
-    const winsim::RegKey &sub = *winsim::SubkeyAt(t.key, dwIndex).second;
+    std::vector<std::shared_ptr<winsim::RegKey>> merged;
+    bool isMerged = winsim::MergedSubkeys(t, merged);
+    if (dwIndex >= (isMerged ? merged.size() : t.key->subkeys.size())) return ERROR_NO_MORE_ITEMS;
+    const winsim::RegKey &sub = isMerged ? *merged[dwIndex] : *winsim::SubkeyAt(t.key, dwIndex).second;
     if (lpClass && (size_t)*lpcchClass < sub.keyClass.size() + 1) return ERROR_MORE_DATA;
     if (!winsim::PutName(sub.name, lpName, *lpcchName)) return ERROR_MORE_DATA;
     *lpcchName = (DWORD)sub.name.size();
@@ -677,8 +785,10 @@ extern "C" LONG WINAPI RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD
     Target t;
     LONG e = winsim::ResolveFor(hKey, KEY_ENUMERATE_SUB_KEYS, t);
     if (e) return e;
-    if (dwIndex >= t.key->subkeys.size()) return ERROR_NO_MORE_ITEMS;
-    const winsim::RegKey &sub = *winsim::SubkeyAt(t.key, dwIndex).second;
+    std::vector<std::shared_ptr<winsim::RegKey>> merged;
+    bool isMerged = winsim::MergedSubkeys(t, merged);
+    if (dwIndex >= (isMerged ? merged.size() : t.key->subkeys.size())) return ERROR_NO_MORE_ITEMS;
+    const winsim::RegKey &sub = isMerged ? *merged[dwIndex] : *winsim::SubkeyAt(t.key, dwIndex).second;
     return winsim::PutName(sub.name, lpName, cchName) ? ERROR_SUCCESS : ERROR_MORE_DATA;
 }
 
@@ -696,9 +806,20 @@ extern "C" LONG WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName
     DWORD dataCapacity = lpcbData ? *lpcbData : 0;
     DWORD size = (DWORD)v.data.size();
     if (lpType) *lpType = v.type;
-    // On either overflow the ANSI call reports the type and the data size
-    // and leaves the name, its length and the data alone.
-    if ((size_t)nameCapacity < v.name.size() + 1 || (lpData && size > dataCapacity)) {
+    // Data that does not fit: the type and the data size come back; the
+    // name, its length and the data buffer stay as they were.
+    if (lpData && size > dataCapacity) {
+        if (lpcbData) *lpcbData = size;
+        return ERROR_MORE_DATA;
+    }
+    // A name that does not fit: Windows 2000 cuts it to the buffer (with a
+    // NUL) and leaves its length alone, and still hands over the data.
+    if ((size_t)nameCapacity < v.name.size() + 1) {
+        if (nameCapacity) {
+            memcpy(lpValueName, v.name.data(), nameCapacity - 1);
+            lpValueName[nameCapacity - 1] = '\0';
+        }
+        if (lpData) winsim::CopyData(v, lpData, dataCapacity);
         if (lpcbData) *lpcbData = size;
         return ERROR_MORE_DATA;
     }
@@ -740,15 +861,18 @@ extern "C" LONG WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchC
         }
     }
     DWORD maxSubKey = 0, maxClass = 0, maxValueName = 0, maxValue = 0;
-    for (auto &sub : k.subkeys) {
-        maxSubKey = std::max(maxSubKey, (DWORD)sub.second->name.size());
-        maxClass = std::max(maxClass, (DWORD)sub.second->keyClass.size());
+    std::vector<std::shared_ptr<winsim::RegKey>> subs;
+    if (!winsim::MergedSubkeys(t, subs))
+        for (auto &sub : k.subkeys) subs.push_back(sub.second);
+    for (auto &sub : subs) {
+        maxSubKey = std::max(maxSubKey, (DWORD)sub->name.size());
+        maxClass = std::max(maxClass, (DWORD)sub->keyClass.size());
     }
     for (auto &v : k.values) {
         maxValueName = std::max(maxValueName, (DWORD)v.name.size());
         maxValue = std::max(maxValue, winsim::NativeDataSize(v));
     }
-    if (lpcSubKeys) *lpcSubKeys = (DWORD)k.subkeys.size();
+    if (lpcSubKeys) *lpcSubKeys = (DWORD)subs.size();
     if (lpcbMaxSubKeyLen) *lpcbMaxSubKeyLen = maxSubKey;
     if (lpcbMaxClassLen) *lpcbMaxClassLen = maxClass;
     if (lpcValues) *lpcValues = (DWORD)k.values.size();

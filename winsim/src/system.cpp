@@ -190,6 +190,13 @@ bool StartsWithNoCase(const std::string &s, const std::string &prefix) {
 
 bool MachineAlive(Machine *m) { return m && FindMachine(m->name) == m; }
 
+// Message size limits of the slots that CreateMailslot made, by machine and
+// name (slots seeded through the control API take any size).
+std::map<std::pair<const Machine *, std::string>, DWORD> &SlotLimits() {
+    static auto *limits = new std::map<std::pair<const Machine *, std::string>, DWORD>();
+    return *limits;
+}
+
 // The reading end, created by CreateMailslot. Each read takes one whole
 // message; closing it removes the slot from the machine.
 struct MailslotServer : StreamObject {
@@ -199,10 +206,13 @@ struct MailslotServer : StreamObject {
     DWORD readTimeout;
 
     MailslotServer(Machine *m, const std::string &n, DWORD maxSize, DWORD timeout)
-        : machine(m), name(n), maxMessageSize(maxSize), readTimeout(timeout) {}
+        : machine(m), name(n), maxMessageSize(maxSize), readTimeout(timeout) {
+        SlotLimits()[{m, n}] = maxSize;
+    }
 
     ~MailslotServer() override {
         std::lock_guard<std::recursive_mutex> g(WorldLock());
+        SlotLimits().erase({machine, name});
         if (!MachineAlive(machine)) return;
         machine->mailslots.erase(name);
         machine->mailslotQueues.erase(name);
@@ -238,6 +248,12 @@ struct MailslotServer : StreamObject {
     }
 };
 
+// The largest message the slot's server takes (0: any size).
+DWORD ServerMaxMessageSize(const Machine *m, const std::string &name) {
+    auto it = SlotLimits().find({m, name});
+    return it == SlotLimits().end() ? 0 : it->second;
+}
+
 // The writing end, opened with CreateFile on "\\server\mailslot\name". Each
 // write is one message.
 struct MailslotClient : StreamObject {
@@ -260,8 +276,11 @@ struct MailslotClient : StreamObject {
         if (!(access & (GENERIC_WRITE | GENERIC_ALL | 0x0002 /* FILE_WRITE_DATA */)))
             return Fail(FALSE, ERROR_ACCESS_DENIED);
         if (!buffer && size) return Fail(FALSE, ERROR_NOACCESS);
-        // A datagram to a slot that has gone since is lost without an error.
+        // A datagram to a slot that has gone since is lost without an error;
+        // one longer than the slot takes (0: any length) is refused.
         if (MachineAlive(target) && target->mailslots.count(name)) {
+            if (DWORD max = ServerMaxMessageSize(target, name))
+                if (size > max) return Fail(FALSE, ERROR_INVALID_PARAMETER);
             std::string data(size ? (const char *)buffer : "", size);
             target->mailslotLog.push_back(MailslotMessage{kMailslotPrefix + Upper(name), data});
             target->mailslotQueues[name].push_back(data);
@@ -661,7 +680,8 @@ extern "C" HANDLE WINAPI CreateMailslotA(LPCSTR lpName, DWORD nMaxMessageSize, D
                                          LPSECURITY_ATTRIBUTES lpSecurityAttributes) {
     WINSIM_FAULT_RETURN("CreateMailslotA", INVALID_HANDLE_VALUE);
     std::lock_guard<std::recursive_mutex> g(WorldLock());
-    if (!lpName) return Fail(INVALID_HANDLE_VALUE, ERROR_INVALID_PARAMETER);
+    // No name is no path at all.
+    if (!lpName) return Fail(INVALID_HANDLE_VALUE, ERROR_PATH_NOT_FOUND);
     std::string path(lpName);
     for (char &c : path)
         if (c == '/') c = '\\';

@@ -124,7 +124,8 @@ struct VaArgs : PrintfArgs {
     const void *Pointer() override { return va_arg(ap, const void *); }
 };
 
-const size_t kWsprintfLimit = 1024;
+// The output buffer holds at most 1024 bytes: 1023 characters and the NUL.
+const size_t kWsprintfLimit = 1023;
 
 int WsprintfTo(LPSTR buffer, LPCSTR format, PrintfArgs &args) {
     if (!buffer) return 0;
@@ -155,7 +156,7 @@ int DefaultButtonOfStyle(UINT style) {
     return index < (UINT)set.count ? set.ids[index] : set.ids[0];
 }
 
-// wsprintf: %[-][#][0][width][.precision][l|h|I64]type with types c C d i u
+// wsprintf: %[-][#][0][width][.precision][l|h|I64|I32|I]type with types c C d i u
 // x X s S p and %%; no floating point. An unknown type prints its letter.
 std::string FormatWsprintf(const char *format, PrintfArgs &args, size_t limit) {
     std::string out;
@@ -191,9 +192,17 @@ std::string FormatWsprintf(const char *format, PrintfArgs &args, size_t limit) {
         } else if (*p == 'h') {
             size = Short;
             ++p;
-        } else if (p[0] == 'I' && p[1] == '6' && p[2] == '4') {
-            size = Int64;
-            p += 3;
+        } else if (*p == 'I') {
+            // I64 and I32 give the argument's size; a bare I is pointer-sized.
+            if (p[1] == '6' && p[2] == '4') {
+                size = Int64;
+                p += 3;
+            } else if (p[1] == '3' && p[2] == '2') {
+                p += 3;
+            } else {
+                if (sizeof(void *) == 8) size = Int64;
+                ++p;
+            }
         }
         char type = *p;
         if (!type) break;
@@ -289,7 +298,8 @@ extern "C" int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer,
     lpBuffer[0] = '\0';
     HMODULE module = hInstance ? (HMODULE)hInstance : (HMODULE)kProgramModule;
     std::string text;
-    switch (FindStringResource(module, uID, text)) {
+    // String ids are WORDs: the high word of uID plays no part.
+    switch (FindStringResource(module, uID & 0xFFFFu, text)) {
     case StringLookup::NoResources:
         return Fail(0, ERROR_RESOURCE_DATA_NOT_FOUND);
     case StringLookup::NoStringTable:
@@ -329,8 +339,7 @@ extern "C" HWND WINAPI GetDesktopWindow(void) {
 }
 
 // ---- wsprintf ------------------------------------------------------------------------
-// The output stops after 1024 characters and is then terminated, so the
-// buffer needs 1025 bytes for the longest result.
+// At most 1024 bytes reach the buffer, the terminating NUL included.
 extern "C" int wsprintfA(LPSTR buffer, LPCSTR format, ...) {
     WINSIM_FAULT_RETURN("wsprintfA", 0);
     va_list ap;

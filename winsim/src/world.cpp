@@ -71,12 +71,20 @@ struct Fault {
     unsigned remaining;  // calls still to pass before it fires (Nth), unused otherwise
 };
 
+struct BeforeCallHook {
+    std::function<void()> callback;
+    FaultMode mode;
+    unsigned remaining;  // calls still to pass before it runs (Nth)
+};
+
 struct World {
     std::vector<std::unique_ptr<Machine>> machines;
     Machine *local = nullptr;
     uint64_t clockMs = 0;
     std::unordered_map<std::string, Fault> faults;
     std::unordered_map<std::string, unsigned> calls;
+    std::unordered_map<std::string, BeforeCallHook> hooks;
+    bool inHook = false;  // a callback is running: its own calls run no hooks
     std::string sandboxBase;
     unsigned machineCounter = 0;
 };
@@ -215,7 +223,60 @@ unsigned CallCount(const std::string &function) {
     return it == TheWorld().calls.end() ? 0 : it->second;
 }
 
+void SetBeforeCallHook(const std::string &function, std::function<void()> callback, FaultMode mode, unsigned nth) {
+    std::lock_guard<std::recursive_mutex> g(WorldLock());
+    World &w = TheWorld();
+    if (!callback) {
+        w.hooks.erase(function);
+        return;
+    }
+    w.hooks[function] = BeforeCallHook{std::move(callback), mode, mode == FaultMode::Nth ? (nth ? nth - 1 : 0) : 0};
+}
+
+void ClearBeforeCallHooks() {
+    std::lock_guard<std::recursive_mutex> g(WorldLock());
+    TheWorld().hooks.clear();
+}
+
+namespace {
+
+// The callback of `function` when this call is the one it waits for.
+std::function<void()> DueHook(World &w, const char *function) {
+    if (w.inHook || w.hooks.empty()) return nullptr;
+    auto it = w.hooks.find(function);
+    if (it == w.hooks.end()) return nullptr;
+    BeforeCallHook &h = it->second;
+    if (h.mode == FaultMode::Nth && h.remaining > 0) {
+        --h.remaining;
+        return nullptr;
+    }
+    std::function<void()> due = h.callback;
+    if (h.mode != FaultMode::Always) w.hooks.erase(it);
+    return due;
+}
+
+// Runs a due callback (the caller has set inHook) without holding the world
+// lock, so that it may use other threads that call into the machine.
+void RunHook(const std::function<void()> &callback) {
+    struct Flag {
+        ~Flag() {
+            std::lock_guard<std::recursive_mutex> g(WorldLock());
+            TheWorld().inHook = false;
+        }
+    } flag;
+    callback();
+}
+
+}  // namespace
+
 DWORD TakeFault(const char *function) {
+    std::function<void()> hook;
+    {
+        std::lock_guard<std::recursive_mutex> g(WorldLock());
+        hook = DueHook(TheWorld(), function);
+        if (hook) TheWorld().inHook = true;
+    }
+    if (hook) RunHook(hook);
     std::lock_guard<std::recursive_mutex> g(WorldLock());
     World &w = TheWorld();
     ++w.calls[function];
@@ -273,6 +334,7 @@ void ResetWorld() {
     w.machines.clear();
     w.faults.clear();
     w.calls.clear();
+    w.hooks.clear();
     w.clockMs = 0;
     if (!w.sandboxBase.empty()) {
         std::error_code ec;

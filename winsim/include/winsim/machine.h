@@ -303,9 +303,23 @@ enum class FaultMode { Once, Nth, Always };
 void InjectFault(const std::string &function, DWORD error, FaultMode mode = FaultMode::Once, unsigned nth = 1);
 void ClearFaults();
 unsigned CallCount(const std::string &function);
-// Used by every simulated function: counts the call and returns the injected
-// error, or 0 when the call is to run.
+// Used by every simulated function: runs a before-call hook that is due,
+// counts the call and returns the injected error, or 0 when the call is to run.
 DWORD TakeFault(const char *function);
+
+// Before-call hooks: `callback` runs inside the named function (e.g.
+// "LockFile"), at its very start, before the function looks at its arguments
+// or takes any lock, so a test can change the machine at that moment (lock
+// the range from another handle, advance the clock). `mode` and `nth` pick the
+// calls as for InjectFault: Once (the next call), Nth (the nth call from now,
+// then no more) or Always. While a callback runs, calls (its own included)
+// count and take injected faults but run no hooks. A callback may throw; the
+// exception leaves the simulated function before it did anything. Setting a
+// hook replaces the function's earlier one; an empty callback removes it.
+// ResetWorld and ClearBeforeCallHooks remove all hooks.
+void SetBeforeCallHook(const std::string &function, std::function<void()> callback,
+                       FaultMode mode = FaultMode::Once, unsigned nth = 1);
+void ClearBeforeCallHooks();
 
 // Resources of a module (string table, dialogs), from .rc text.
 // Registers the library under test as a module that is always loaded.
