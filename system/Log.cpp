@@ -23,6 +23,30 @@ void FormatInto(char *buffer, size_t size, LPCSTR format, va_list args) {
     buffer[size - 1] = '\0';
 }
 
+// Locks the range that a line of `length` bytes will take at the end of the
+// file and leaves the file pointer there. Another writer may append a whole
+// line between our seek and our lock; the lock then succeeds at a stale
+// offset, so the end is taken again once the lock is held and the lock moves
+// with it. Writers that lock the true end overlap and so wait for each other.
+BOOL LockEnd(HANDLE file, DWORD length, DWORD *end) {
+    for (int i = 0;; ++i) {
+        *end = SetFilePointer(file, 0, NULL, FILE_END);
+        if (LockFile(file, *end, 0, length, 0)) {
+            DWORD size = GetFileSize(file, NULL);
+            if (size == *end || size == INVALID_FILE_SIZE) return TRUE;
+            UnlockFile(file, *end, 0, length, 0);
+            if (i >= kLockTries) break;
+            continue;  // the end moved: lock the new one at once
+        }
+        if (GetLastError() != ERROR_LOCK_VIOLATION || i >= kLockTries) break;
+        // Another writer holds the end: wait for its line to land.
+        Sleep(kLockWaitMs);
+    }
+    // Could not lock: still append at the true end, as an unlocked write.
+    *end = SetFilePointer(file, 0, NULL, FILE_END);
+    return FALSE;
+}
+
 }  // namespace
 
 CLog::CLog(LPCSTR lpszLogFile) : m_strLogFile(lpszLogFile ? lpszLogFile : "") {}
@@ -67,15 +91,8 @@ int CLog::AppendLine(LPCSTR lpszLogFile, LPCSTR lpszMessage) {
     if (file == INVALID_HANDLE_VALUE) return 0;
 
     const DWORD length = (DWORD)line.GetLength();
-    DWORD end = SetFilePointer(file, 0, NULL, FILE_END);
-    BOOL locked = LockFile(file, end, 0, length, 0);
-    // Another writer holds the end of the file: wait for its line to land
-    // and append after it, rather than writing over it at a stale offset.
-    for (int i = 0; !locked && GetLastError() == ERROR_LOCK_VIOLATION && i < kLockTries; ++i) {
-        Sleep(kLockWaitMs);
-        end = SetFilePointer(file, 0, NULL, FILE_END);
-        locked = LockFile(file, end, 0, length, 0);
-    }
+    DWORD end = 0;
+    BOOL locked = LockEnd(file, length, &end);
     DWORD written = 0;
     BOOL ok = WriteFile(file, (LPCSTR)line, length, &written, NULL);
     if (locked) UnlockFile(file, end, 0, length, 0);

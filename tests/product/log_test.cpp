@@ -97,6 +97,33 @@ TEST_F(LogTest, WaitsForAnotherWritersLockAndAppendsAtTheEnd) {
     EXPECT_NE(ReadLog().find("\tsecond\r\n"), std::string::npos);
 }
 
+TEST_F(LogTest, AWriterThatAppendsBetweenOurSeekAndOurLockKeepsItsLine) {
+    winsim::LocalMachine().PutFile(kLog, "earlier\r\n");
+    // The other writer's whole line lands after we took the end of the file
+    // and before we lock it.
+    winsim::SetBeforeCallHook("LockFile", [] { CLog::Write(kLog, "%s", "other"); });
+    EXPECT_NE(CLog::Write(kLog, "%s", "mine"), 0);
+    EXPECT_EQ(ReadLog(), "earlier\r\n01/05/01 09:07:03\tother\r\n01/05/01 09:07:03\tmine\r\n");
+}
+
+TEST_F(LogTest, AfterWaitingForALockTheLineGoesAtTheNewEnd) {
+    HANDLE other = CreateFileA(kLog, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS, 0, NULL);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(LockFile(other, 0, 0, 1000, 0));  // the other writer holds the end
+    // While we wait, it writes its line and lets go.
+    winsim::SetBeforeCallHook("Sleep", [&] {
+        DWORD n = 0;
+        WriteFile(other, "other\r\n", 7, &n, NULL);
+        UnlockFile(other, 0, 0, 1000, 0);
+        CloseHandle(other);
+    });
+    EXPECT_NE(CLog::Write(kLog, "%s", "mine"), 0);
+    EXPECT_EQ(ReadLog(), "other\r\n01/05/01 09:07:03\tmine\r\n");
+    // The other writer's lock, our refused try, and our lock at the new end:
+    // the line went in under a lock, not as an unlocked last resort.
+    EXPECT_EQ(winsim::CallCount("LockFile"), 3u);
+}
+
 TEST_F(LogTest, FailedWriteReportsZero) {
     winsim::InjectFault("WriteFile", ERROR_DISK_FULL);
     EXPECT_EQ(CLog::Write(kLog, "%s", "x"), 0);
