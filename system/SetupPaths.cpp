@@ -17,8 +17,10 @@ CString DriveAndDirectory(LPCSTR lpszPath) {
 
 CString RunningProgramFolder() {
     char path[MAX_PATH + 1];
-    DWORD n = GetModuleFileNameA(NULL, path, MAX_PATH);
-    if (n == 0 || n > MAX_PATH) return CString();
+    // A name that fills the buffer was cut (NT leaves it unterminated): its
+    // folder would be some other folder, so there is none.
+    DWORD n = GetModuleFileNameA(NULL, path, sizeof path);
+    if (n == 0 || n >= sizeof path) return CString();
     path[n] = '\0';
     return DriveAndDirectory(path);
 }
