@@ -329,6 +329,7 @@ int main(int argc, char **argv) {
     run.mailslotsBefore = m.mailslotLog.size();
     run.registryBefore = SnapRegistry(m.registry);
     run.filesBefore = SnapFiles(m);
+    TakeSectionSnapshots(m, run.sectionsBefore);
     run.startMs = winsim::ClockMs();
 
     MSIHANDLE session = winsim::OpenInstallerSession();
@@ -367,6 +368,7 @@ int main(int argc, char **argv) {
     run.propertiesAfter = m.installer.properties;
     run.registryAfter = SnapRegistry(m.registry);
     run.filesAfter = SnapFiles(m);
+    TakeSectionSnapshots(m, run.sectionsAfter);
 
     std::string error;
     if (!WriteReport(run, std::cout, outDir, error)) {

@@ -16,10 +16,10 @@ namespace {
 
 SectionText Text(const std::string &text) { return {text, text.empty()}; }
 
-SectionText InstallerLog(const Run &run) { return {VerboseLog(run), false}; }
-SectionText InstallerLogShort(const Run &run) { return {VerboseLog(run, false), false}; }
+SectionText InstallerLog(const Run &run, const Section &) { return {VerboseLog(run), false}; }
+SectionText InstallerLogShort(const Run &run, const Section &) { return {VerboseLog(run, false), false}; }
 
-SectionText MessageBoxes(const Run &run) {
+SectionText MessageBoxes(const Run &run, const Section &) {
     std::ostringstream o;
     const auto &boxes = run.machine->messageBoxes;
     for (size_t i = run.messageBoxesBefore; i < boxes.size(); ++i) {
@@ -32,7 +32,7 @@ SectionText MessageBoxes(const Run &run) {
     return Text(o.str());
 }
 
-SectionText PropertiesChanged(const Run &run) {
+SectionText PropertiesChanged(const Run &run, const Section &) {
     std::ostringstream o;
     const auto &before = run.propertiesBefore, &after = run.propertiesAfter;
     for (auto &[k, v] : after) {
@@ -47,22 +47,22 @@ SectionText PropertiesChanged(const Run &run) {
     return Text(o.str());
 }
 
-SectionText MailslotMessages(const Run &run) {
+SectionText MailslotMessages(const Run &run, const Section &) {
     std::ostringstream o;
     const auto &log = run.machine->mailslotLog;
     for (size_t i = run.mailslotsBefore; i < log.size(); ++i) o << log[i].slot << ": \"" << log[i].data << "\"\n";
     return Text(o.str());
 }
 
-SectionText RegistryChangesSection(const Run &run) {
+SectionText RegistryChangesSection(const Run &run, const Section &) {
     int count = 0;
     std::string text = RegistryChanges(run.registryBefore, run.registryAfter, &count);
     return {text, count == 0};
 }
 
-SectionText Files(const Run &run) { return Text(FileChanges(run.filesBefore, run.filesAfter)); }
-SectionText Profiles(const Run &run) { return Text(ProfileChanges(run.filesBefore, run.filesAfter)); }
-SectionText LogFiles(const Run &run) { return Text(LogFileChanges(run.filesBefore, run.filesAfter)); }
+SectionText Files(const Run &run, const Section &) { return Text(FileChanges(run.filesBefore, run.filesAfter)); }
+SectionText Profiles(const Run &run, const Section &) { return Text(ProfileChanges(run.filesBefore, run.filesAfter)); }
+SectionText LogFiles(const Run &run, const Section &) { return Text(LogFileChanges(run.filesBefore, run.filesAfter)); }
 
 std::string ComponentNames(const CSettings &s) {
     std::string names;
@@ -86,7 +86,7 @@ std::string DatabaseNames(const CSettings &s) {
 // here the same way, so that the section shows what setup makes of the
 // machine and the setup directory. This touches the machine, so the
 // section is the table's last.
-SectionText Settings(const Run &run) {
+SectionText Settings(const Run &run, const Section &) {
     std::ostringstream o;
     const bool builtHere = *g_Settings.LogFile() == '\0';
     if (builtHere) {
@@ -137,6 +137,17 @@ SectionText Settings(const Run &run) {
     // The password is only shown as set or not.
     o << "SystemAccountPassword = " << (*s.SystemAccountPassword() ? "(set)" : "(empty)") << "\n";
     return Text(o.str());
+}
+
+// The programs the actions started, one a line, numbered so that a second
+// start of the same program is a line of its own.
+std::string ProgramLines(const winsim::Machine &machine) {
+    std::string lines;
+    for (size_t i = 0; i < machine.processLog.size(); ++i) {
+        const winsim::ProcessRecord &p = machine.processLog[i];
+        lines += "#" + std::to_string(i + 1) + " " + p.commandLine + " (in " + p.currentDirectory + ")\n";
+    }
+    return lines;
 }
 
 std::string MachineLine(const Run &run) {
@@ -194,17 +205,48 @@ void Indented(const std::string &text, std::ostream &o) {
 
 const std::vector<Section> &Sections() {
     static const std::vector<Section> kSections = {
-        {"Installer log", "install.log", InstallerLog, InstallerLogShort},
-        {"Message boxes", "messageboxes.txt", MessageBoxes, nullptr},
-        {"Properties changed", "properties.txt", PropertiesChanged, nullptr},
-        {"Mailslot messages", "mailslots.txt", MailslotMessages, nullptr},
-        {"Registry changes", "changes.reg", RegistryChangesSection, nullptr},
-        {"File changes", "files.txt", Files, nullptr},
-        {"Profile file changes", "profiles.txt", Profiles, nullptr},
-        {"Log file lines", "logfiles.txt", LogFiles, nullptr},
-        {"Settings", "settings.txt", Settings, nullptr},  // last: it may run the prologue
+        {"Installer log", "install.log", InstallerLog, InstallerLogShort, nullptr},
+        {"Message boxes", "messageboxes.txt", MessageBoxes, nullptr, nullptr},
+        {"Properties changed", "properties.txt", PropertiesChanged, nullptr, nullptr},
+        {"Mailslot messages", "mailslots.txt", MailslotMessages, nullptr, nullptr},
+        {"Registry changes", "changes.reg", RegistryChangesSection, nullptr, nullptr},
+        {"File changes", "files.txt", Files, nullptr, nullptr},
+        {"Profile file changes", "profiles.txt", Profiles, nullptr, nullptr},
+        {"Log file lines", "logfiles.txt", LogFiles, nullptr, nullptr},
+        {"Programs started", "programs.txt", LineChanges, nullptr, ProgramLines},
+        {"Settings", "settings.txt", Settings, nullptr, nullptr},  // last: it may run the prologue
     };
     return kSections;
+}
+
+void TakeSectionSnapshots(const winsim::Machine &machine, std::map<std::string, std::string> &into) {
+    for (auto &section : Sections())
+        if (section.snapshot) into[section.title] = section.snapshot(machine);
+}
+
+SectionText LineChanges(const Run &run, const Section &self) {
+    auto lines = [](const std::map<std::string, std::string> &from, const char *title) {
+        std::vector<std::string> out;
+        auto it = from.find(title);
+        if (it == from.end()) return out;
+        std::istringstream in(it->second);
+        std::string line;
+        while (std::getline(in, line)) out.push_back(line);
+        return out;
+    };
+    const std::vector<std::string> before = lines(run.sectionsBefore, self.title),
+                                   after = lines(run.sectionsAfter, self.title);
+    auto contains = [](const std::vector<std::string> &v, const std::string &l) {
+        for (auto &x : v)
+            if (x == l) return true;
+        return false;
+    };
+    std::string text;
+    for (auto &l : before)
+        if (!contains(after, l)) text += "- " + l + "\n";
+    for (auto &l : after)
+        if (!contains(before, l)) text += "+ " + l + "\n";
+    return Text(text);
 }
 
 bool WriteReport(const Run &run, std::ostream &screen, const std::string &outDir, std::string &error) {
@@ -227,8 +269,8 @@ bool WriteReport(const Run &run, std::ostream &screen, const std::string &outDir
     };
     std::string whole = head.str();
     for (auto &section : Sections()) {
-        SectionText t = section.render(run);
-        const SectionText onScreen = section.screen ? section.screen(run) : t;
+        SectionText t = section.render(run, section);
+        const SectionText onScreen = section.screen ? section.screen(run, section) : t;
         std::ostringstream shown;
         shown << "== " << section.title << "\n";
         if (onScreen.empty)

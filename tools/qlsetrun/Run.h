@@ -42,6 +42,8 @@ struct Run {
     size_t messageBoxesBefore = 0, mailslotsBefore = 0;
     RegistrySnapshot registryBefore, registryAfter;
     FilesSnapshot filesBefore, filesAfter;
+    // Snapshots of the report's sections that take their own, by title.
+    std::map<std::string, std::string> sectionsBefore, sectionsAfter;
 
     // The worst "Return value" of the actions that ran (1 when all succeeded).
     int WorstLogValue() const;
