@@ -79,7 +79,7 @@ void Usage(std::ostream &out) {
     for (auto &s : Sequences()) {
         out << "  " << s.name << ":";
         for (auto &a : s.actions) out << " " << a;
-        out << "\n    properties:";
+        out << "\n    " << s.note << "\n    properties:";
         for (auto &[k, v] : s.properties) out << " " << k << "=" << v;
         out << (s.maintenanceMode ? "; maintenance mode, the product counts as installed" : "") << "\n";
     }

@@ -26,6 +26,7 @@ struct Sequence {
     // What the installer sets for this kind of run, before any action.
     std::map<std::string, std::string> properties;
     bool maintenanceMode;  // the product is installed: MSIRUNMODE_MAINTENANCE
+    const char *note;      // for --help
 };
 const std::vector<Sequence> &Sequences();
 const Sequence *FindSequence(const std::string &name);
