@@ -6,6 +6,7 @@
 
 #include "qlsetrun/Report.h"
 
+#include <set>
 #include <sstream>
 
 namespace {

@@ -27,8 +27,13 @@ std::string ClockDate(uint64_t ms) {
     while (days >= (leap(year) ? 366 : 365)) days -= leap(year++) ? 366 : 365;
     static const int kMonth[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     int month = 0;
-    while (days >= kMonth[month] + (month == 1 && leap(year) ? 1 : 0)) days -= kMonth[month] + (month == 1 && leap(year) ? 1 : 0), ++month;
-    char buf[32];
+    for (;;) {
+        const int length = kMonth[month] + (month == 1 && leap(year) ? 1 : 0);
+        if (days < length) break;
+        days -= length;
+        ++month;
+    }
+    char buf[48];
     snprintf(buf, sizeof buf, "%d/%d/%d", month + 1, (int)days + 1, year);
     return buf;
 }
