@@ -29,7 +29,16 @@ target_include_directories(qlsetgui PUBLIC ${QL_INCLUDE_DIRS})
 target_compile_options(qlsetgui PRIVATE ${QL_WARNINGS})
 target_link_libraries(qlsetgui PUBLIC winsim)
 
-add_executable(qlsetrun ${CMAKE_SOURCE_DIR}/tools/qlsetrun.cpp)
+# qlsetrun learns the library's custom actions from the export list.
+set(QL_DEF_EMBED ${CMAKE_BINARY_DIR}/generated/def_text.cpp)
+add_custom_command(OUTPUT ${QL_DEF_EMBED}
+  COMMAND ${CMAKE_COMMAND} -DDEF=${CMAKE_SOURCE_DIR}/resources/QLSETGUI.def -DOUT=${QL_DEF_EMBED}
+          -P ${CMAKE_SOURCE_DIR}/cmake/embed_def.cmake
+  DEPENDS ${CMAKE_SOURCE_DIR}/resources/QLSETGUI.def ${CMAKE_SOURCE_DIR}/cmake/embed_def.cmake
+  COMMENT "Embedding the export list")
+file(GLOB QLSETRUN_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/qlsetrun/*.cpp)
+add_executable(qlsetrun ${CMAKE_SOURCE_DIR}/tools/qlsetrun.cpp ${QLSETRUN_SOURCES} ${QL_DEF_EMBED})
+target_include_directories(qlsetrun PRIVATE ${CMAKE_SOURCE_DIR}/tools)
 target_compile_options(qlsetrun PRIVATE ${QL_WARNINGS})
 target_link_libraries(qlsetrun PRIVATE qlsetgui winsim)
 

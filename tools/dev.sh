@@ -33,12 +33,19 @@ configure() {  # configure DIR [cmake options...]
 
 case "${1:-}" in
 run)
+    # The report is the only thing on stdout; what the build says goes to
+    # stderr, and only when it fails.
     shift
     [ "${1:-}" = "--" ] && shift
-    linux_deps
-    configure build
-    cmake --build build -j "$JOBS" --target qlsetrun
-    ./build/qlsetrun "$@"
+    linux_deps >&2
+    buildlog=$(mktemp)
+    if ! { configure build && cmake --build build -j "$JOBS" --target qlsetrun; } >"$buildlog" 2>&1; then
+        cat "$buildlog" >&2
+        rm -f "$buildlog"
+        exit 1
+    fi
+    rm -f "$buildlog"
+    exec ./build/qlsetrun "$@"
     ;;
 test)
     linux_deps

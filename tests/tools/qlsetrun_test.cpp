@@ -1,10 +1,18 @@
-// The runner as a user meets it: exit codes and the report.
+// The runner as a user meets it: the report, the files of --out, exit codes
+// and the inputs it refuses.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -13,8 +21,8 @@ struct RunResult {
     std::string output;
 };
 
-RunResult Qlsetrun(const std::string &args) {
-    std::string command = std::string(QLSETRUN_PATH) + " " + args + " 2>&1";
+RunResult Qlsetrun(const std::string &args, const char *redirect = " 2>&1") {
+    std::string command = std::string(QLSETRUN_PATH) + " " + args + redirect;
     RunResult r{-1, ""};
     FILE *p = popen(command.c_str(), "r");
     if (!p) return r;
@@ -26,44 +34,274 @@ RunResult Qlsetrun(const std::string &args) {
     return r;
 }
 
-TEST(Qlsetrun, RunsAnActionAndReportsItsLogLine) {
-    RunResult r = Qlsetrun("PostUninstall");
+class TempDir {
+public:
+    TempDir() {
+        char tmpl[] = "/tmp/qlsetrun-XXXXXX";
+        dir_ = mkdtemp(tmpl);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+    std::string Path(const std::string &rel) const { return (fs::path(dir_) / rel).string(); }
+    void Write(const std::string &rel, const std::string &text) {
+        fs::create_directories(fs::path(Path(rel)).parent_path());
+        std::ofstream(Path(rel), std::ios::binary) << text;
+    }
+    void Fifo(const std::string &rel) {
+        fs::create_directories(fs::path(Path(rel)).parent_path());
+        ASSERT_EQ(mkfifo(Path(rel).c_str(), 0600), 0);
+    }
+    std::string Read(const std::string &rel) const {
+        std::ifstream in(Path(rel), std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+    const std::string &Dir() const { return dir_; }
+
+private:
+    std::string dir_;
+};
+
+bool Has(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
+
+TEST(Qlsetrun, NamedActionWithItsVerboseLogOnScreenAndInItsFile) {
+    TempDir out;
+    RunResult r = Qlsetrun("PostUninstall FOO=bar --out " + out.Dir());
     EXPECT_EQ(r.exitCode, 0) << r.output;
-    EXPECT_NE(r.output.find("Machine: QLSERVER (Windows 5.0.2195, Service Pack 2), built-in default machine"),
-              std::string::npos)
+    EXPECT_TRUE(Has(r.output, "Machine: QLSERVER (Windows 5.0.2195, Service Pack 2), built-in default machine\n"
+                              "Ran: the actions PostUninstall (named on the command line; installer properties of "
+                              "the install sequence)\n"
+                              "== Actions\n"
+                              "   PostUninstall: returned 0 (ERROR_SUCCESS): Return value 1 (success)\n"))
         << r.output;
-    EXPECT_NE(r.output.find("== PostUninstall\n   result: 0 (success)"), std::string::npos) << r.output;
-    EXPECT_NE(r.output.find("[INFO] PostUninstall() - Started"), std::string::npos) << r.output;
+    const std::string steps = "MSI (s) (C4:A8) [08:00:00:000]: Doing action: PostUninstall\n"
+                              "Action start 8:00:00: PostUninstall.\n"
+                              "PostUninstall() - Started\n"
+                              "Action ended 8:00:00: PostUninstall. Return value 1.\n";
+    const std::string log = out.Read("install.log");
+    EXPECT_TRUE(Has(log, steps)) << log;
+    EXPECT_EQ(log.rfind("=== Verbose logging started: 1/1/2001  8:00:00  Build type: SHIP ANSI  Calling process: "
+                        "C:\\WINNT\\system32\\msiexec.exe ===\n",
+                        0),
+              0u)
+        << log;
+    // The property dumps at the start and the end hold the sequence's and the command line's properties.
+    for (const char *p : {"Property(S): FOO = bar\n", "Property(S): ACTION = INSTALL\n", "Property(S): UILevel = 5\n"}) {
+        size_t first = log.find(p), start = log.find("Doing action");
+        EXPECT_LT(first, start) << p;
+        EXPECT_NE(log.find(p, start), std::string::npos) << p;
+    }
+    EXPECT_TRUE(Has(r.output, "   Action start 8:00:00: PostUninstall.\n   PostUninstall() - Started\n")) << r.output;
+    EXPECT_TRUE(Has(r.output, "   Property(S): ... (")) << r.output;
+    EXPECT_EQ(out.Read("changes.reg"), "Windows Registry Editor Version 5.00\r\n\r\n");
+    EXPECT_TRUE(Has(out.Read("settings.txt"), "ProductType = 24\n"));
+    EXPECT_EQ(out.Read("report.txt"), r.output);
+    EXPECT_TRUE(Has(r.output, "\nResult: every action that ran succeeded (exit code 0)\n")) << r.output;
+}
+
+TEST(Qlsetrun, SequenceRunsWithItsProperties) {
+    TempDir out;
+    RunResult r = Qlsetrun("--sequence uninstall --out " + out.Dir(), " 2>/dev/null");
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_TRUE(Has(r.output, "Ran: the uninstall sequence: AllowUninstall, PreUninstall, RemoveSQLDatabase, "
+                              "PostUninstall\n"))
+        << r.output;
+    const std::string log = out.Read("install.log");
+    EXPECT_TRUE(Has(log, "Property(S): REMOVE = ALL\n")) << log;
+    EXPECT_TRUE(Has(log, "Property(S): Installed = 1\n")) << log;
+    EXPECT_TRUE(Has(log, "Action start 8:00:00: INSTALL.\n")) << log;
+    EXPECT_TRUE(Has(log, "Action ended 8:00:00: PostUninstall. Return value 1.\n"
+                         "Action ended 8:00:00: INSTALL. Return value 1.\n"))
+        << log;
+    EXPECT_TRUE(Has(log, "MSI (s) (C4:A8) [08:00:00:000]: MainEngineThread is returning 0\n")) << log;
+}
+
+TEST(Qlsetrun, AFailingActionEndsTheSequenceAndTheExitCodeSaysSo) {
+    TempDir out;
+    RunResult r = Qlsetrun("--fault PostUninstall=1603 PostUninstall PostUninstall --out " + out.Dir());
+    EXPECT_EQ(r.exitCode, 1) << r.output;
+    EXPECT_TRUE(Has(r.output, "   PostUninstall: returned 1603 (ERROR_INSTALL_FAILURE) by an injected fault: Return "
+                              "value 3 (failure)\n"
+                              "   PostUninstall: not run (the sequence had ended)\n"))
+        << r.output;
+    EXPECT_TRUE(Has(r.output, "Result: PostUninstall returned 1603 (ERROR_INSTALL_FAILURE), Return value 3; msiexec "
+                              "would return 1603 (exit code 1)\n"))
+        << r.output;
+    const std::string log = out.Read("install.log");
+    EXPECT_TRUE(Has(log, "Action start 8:00:00: PostUninstall.\n"
+                         "CustomAction PostUninstall returned actual error code 1603 (an injected fault; the action "
+                         "did not run)\n"
+                         "Action ended 8:00:00: PostUninstall. Return value 3.\n"))
+        << log;
+    EXPECT_EQ(log.find("Doing action: PostUninstall"), log.rfind("Doing action: PostUninstall")) << log;
+}
+
+TEST(Qlsetrun, ExitCodeFollowsTheInstallersReadingOfTheResult) {
+    struct Case {
+        const char *fault;
+        int exitCode;
+        const char *returnValue;
+    } cases[] = {
+        {"PostUninstall=1602", 5, "Return value 2."},  // user exit
+        {"PostUninstall=1", 1, "Return value 3."},     // not an installer result: failure
+        {"PostUninstall=1604", 6, "Return value 4."},
+        {"PostUninstall=1626", 0, "Return value 0."},  // not executed; the run goes on
+        {"PostUninstall=1603:2", 1, "Return value 3."},  // the second call fails
+    };
+    for (auto &c : cases) {
+        RunResult r = Qlsetrun(std::string("--fault ") + c.fault + " PostUninstall PostUninstall", " 2>/dev/null");
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.fault << "\n" << r.output;
+        EXPECT_TRUE(Has(r.output, std::string("PostUninstall. ") + c.returnValue)) << c.fault << "\n" << r.output;
+    }
+    RunResult goesOn = Qlsetrun("--fault PostUninstall=1626 PostUninstall PostUninstall");
+    EXPECT_TRUE(Has(goesOn.output, "Return value 0.\n   MSI (s) (C4:A8) [08:00:00:000]: Doing action: PostUninstall\n"))
+        << goesOn.output;
+    RunResult second = Qlsetrun("--fault PostUninstall=1603:2 PostUninstall PostUninstall");
+    EXPECT_TRUE(Has(second.output, "   PostUninstall: returned 0 (ERROR_SUCCESS): Return value 1 (success)\n"
+                                   "   PostUninstall: returned 1603"))
+        << second.output;
+}
+
+TEST(Qlsetrun, FaultsInjectedIntoTheSimulatedFunctionsReachTheActions) {
+    // Without a record the action's log line is lost; the action still succeeds.
+    RunResult r = Qlsetrun("--fault MsiCreateRecord=8:always PostUninstall");
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_FALSE(Has(r.output, "PostUninstall() - Started")) << r.output;
+    EXPECT_TRUE(Has(r.output, "Action ended 8:00:00: PostUninstall. Return value 1.")) << r.output;
 }
 
 TEST(Qlsetrun, BadInvocationsSaySoAndFail) {
+    TempDir tmp;
+    tmp.Write("afile", "x");
     struct Case {
-        const char *args;
+        std::string args;
         int exitCode;
-        const char *message;
+        std::string message;
     } cases[] = {
         {"NoSuchAction", 2, "qlsetrun: unknown action NoSuchAction"},
-        {"--sequence sideways", 2, "qlsetrun: unknown sequence sideways"},
-        {"--machine /nonexistent/image", 3, "qlsetrun: cannot load the machine"},
-        {"--setup /nonexistent/setup", 3, "/nonexistent/setup"},
-        {"--answer 9", 2, "--answer takes a button number"},
+        {"--sequence sideways", 2, "qlsetrun: unknown sequence sideways (install, upgrade, maintenance, uninstall)"},
+        {"--machine /nonexistent/image", 3, "qlsetrun: cannot load the machine: /nonexistent/image: no such"},
+        {"--setup /nonexistent/setup", 3, "/nonexistent/setup is not a folder"},
+        {"--answer 9", 2, "--answer takes a button"},
+        {"--answer IDMAYBE", 2, "not IDMAYBE"},
+        {"--fault PostUninstall", 2, "--fault takes NAME=ERROR"},
+        {"--fault PostUninstall=abc", 2, "--fault takes NAME=ERROR"},
+        {"--fault PostUninstall=1603:sometimes", 2, "--fault takes NAME=ERROR"},
         {"--machine", 2, "--machine needs a value"},
         {"--bogus", 2, "unknown option --bogus"},
+        {"--out " + tmp.Path("afile") + " PostUninstall", 4, "qlsetrun: cannot create the folder"},
     };
     for (auto &c : cases) {
         RunResult r = Qlsetrun(c.args);
         EXPECT_EQ(r.exitCode, c.exitCode) << c.args << "\n" << r.output;
-        EXPECT_NE(r.output.find(c.message), std::string::npos) << c.args << "\n" << r.output;
+        EXPECT_TRUE(Has(r.output, c.message)) << c.args << "\n" << r.output;
     }
+    // Errors go to stderr: nothing of them on stdout.
+    EXPECT_EQ(Qlsetrun("NoSuchAction", " 2>/dev/null").output, "");
+}
+
+TEST(Qlsetrun, RefusesAFolderThatIsNoMachineImageAndSpecialFiles) {
+    TempDir notImage;
+    notImage.Write("files/C/A.TXT", "a");
+    RunResult r = Qlsetrun("--machine " + notImage.Dir());
+    EXPECT_EQ(r.exitCode, 3) << r.output;
+    EXPECT_TRUE(Has(r.output, "qlsetrun: cannot load the machine: " + notImage.Dir() +
+                                  ": no machine.ini: not a machine image folder\n"))
+        << r.output;
+
+    TempDir withFifo;
+    withFifo.Write("machine.ini", "[machine]\nname=PIPED\n");
+    withFifo.Fifo("files/C/WINNT/QLBSETUP.LOG");
+    r = Qlsetrun("--machine " + withFifo.Dir());
+    EXPECT_EQ(r.exitCode, 3) << r.output;
+    EXPECT_TRUE(Has(r.output, withFifo.Path("files/C/WINNT/QLBSETUP.LOG") + ": not a regular file")) << r.output;
+}
+
+TEST(Qlsetrun, SetupFolderProblemsAreWarningsAndTheRunGoesOn) {
+    TempDir setup;
+    setup.Write("QLBSETUP.INF", "");
+    setup.Fifo("PIPE.DAT");
+    RunResult r = Qlsetrun("--setup " + setup.Dir() + " PostUninstall");
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_TRUE(Has(r.output, "== Warnings\n")) << r.output;
+    EXPECT_TRUE(Has(r.output, "   warning: " + setup.Path("PIPE.DAT") + " is not a regular file; not read, not copied\n"))
+        << r.output;
+    EXPECT_TRUE(Has(r.output, "   warning: QLBSETUP.INF in the setup folder " + setup.Dir() +
+                                  " is empty; setup goes on with its defaults\n"))
+        << r.output;
+    EXPECT_TRUE(Has(r.output, "   warning: QUILLBAK.ICF in the setup folder " + setup.Dir() +
+                                  " is missing; setup goes on with its defaults\n"))
+        << r.output;
+    EXPECT_TRUE(Has(r.output, "PostUninstall: returned 0")) << r.output;
+
+    TempDir odd;
+    odd.Write("QLBSETUP.INF", "[Setup]\nProdSubType=1\n");
+    odd.Fifo("QUILLBAK.ICF");
+    r = Qlsetrun("--setup " + odd.Dir() + " PostUninstall");
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_TRUE(Has(r.output, "warning: QUILLBAK.ICF in the setup folder " + odd.Dir() +
+                                  " cannot be read (not a regular file)"))
+        << r.output;
+    EXPECT_FALSE(Has(r.output, "QLBSETUP.INF in the setup folder")) << r.output;
+}
+
+TEST(Qlsetrun, APropertyCutToFitAFieldIsReported) {
+    const std::string longDir = "D:\\" + std::string(300, 'x') + "\\";
+    RunResult r = Qlsetrun("'SETUPDIR=" + longDir + "' PostUninstall");
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_TRUE(Has(r.output, "warning: the prologue read the property SETUPDIR (" + std::to_string(longDir.size()) +
+                                  " characters) into a 260-character field and got the first 259: \"" +
+                                  longDir.substr(0, 259) + "\""))
+        << r.output;
 }
 
 TEST(Qlsetrun, MachineImageAndSetupFolder) {
     RunResult r = Qlsetrun(std::string("--machine ") + QL_SOURCE_DIR + "/examples/nt4-remote --setup " + QL_SOURCE_DIR +
-                     "/examples/setup-dir PostUninstall");
+                           "/examples/setup-dir PostUninstall");
     EXPECT_EQ(r.exitCode, 0) << r.output;
-    EXPECT_NE(r.output.find("Machine: NTBACKUP1 (Windows 4.0.1381, Service Pack 6)"), std::string::npos) << r.output;
-    EXPECT_NE(r.output.find("RemoteHostServer = \"CONSOLE1\""), std::string::npos) << r.output;
-    EXPECT_NE(r.output.find("SourcePath = \"D:\\SETUP\\\""), std::string::npos) << r.output;
+    EXPECT_TRUE(Has(r.output, "Machine: NTBACKUP1 (Windows 4.0.1381, Service Pack 6)")) << r.output;
+    EXPECT_TRUE(Has(r.output, "RemoteHostServer = \"CONSOLE1\"")) << r.output;
+    EXPECT_TRUE(Has(r.output, "SourcePath = \"D:\\SETUP\\\"")) << r.output;
+    EXPECT_FALSE(Has(r.output, "warning")) << r.output;
+}
+
+TEST(Qlsetrun, HelpListsActionsSequencesAnswersAndExitCodes) {
+    RunResult r = Qlsetrun("--help");
+    EXPECT_EQ(r.exitCode, 0);
+    for (const char *part : {"  * PostUninstall ", "    AllowInstall ",
+                             "  uninstall: AllowUninstall PreUninstall RemoveSQLDatabase PostUninstall\n",
+                             "    properties: ACTION=INSTALL Installed=1 REMOVE=ALL;",
+                             "IDOK (1) IDCANCEL (2) IDABORT (3) IDRETRY (4) IDIGNORE (5) IDYES (6) IDNO (7)",
+                             "  0  every action", "  1  an action failed", "  5  an action ended the installation",
+                             "install.log", "changes.reg"})
+        EXPECT_TRUE(Has(r.output, part)) << part << "\n" << r.output;
+}
+
+// The README lists the exported custom actions as --list-actions prints
+// them; a new export needs the README's list updated too.
+TEST(Qlsetrun, ReadmeListsTheExportedActions) {
+    RunResult r = Qlsetrun("--list-actions", " 2>/dev/null");
+    EXPECT_EQ(r.exitCode, 0);
+    std::ifstream in(std::string(QL_SOURCE_DIR) + "/README.md");
+    std::stringstream ss;
+    ss << in.rdbuf();
+    const std::string readme = ss.str();
+    const std::string open = "<!-- qlsetrun --list-actions -->\n", close = "<!-- end of qlsetrun --list-actions -->";
+    size_t b = readme.find(open), e = readme.find(close);
+    ASSERT_NE(b, std::string::npos);
+    ASSERT_NE(e, std::string::npos);
+    std::istringstream block(readme.substr(b + open.size(), e - b - open.size()));
+    std::string line, listed;
+    while (std::getline(block, line))
+        if (line.rfind("    ", 0) == 0) listed += line.substr(4) + "\n";
+    EXPECT_EQ(listed, r.output) << "update the README's list from: qlsetrun --list-actions";
+    EXPECT_FALSE(r.output.empty());
+    // And the build has every action the export list names.
+    RunResult run = Qlsetrun("PostUninstall", " 2>/dev/null");
+    EXPECT_FALSE(Has(run.output, "is in the export list but not in this build")) << run.output;
 }
 
 }  // namespace

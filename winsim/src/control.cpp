@@ -363,6 +363,15 @@ void ApplyServices(Machine &m, const Description &d, const std::string &file) {
     }
 }
 
+// Only regular files (or links to them) are read: opening a FIFO would wait
+// for a writer, and a device could give endless data.
+void RequireRegularFile(const fs::path &path) {
+    std::error_code ec;
+    fs::file_status st = fs::status(path, ec);
+    if (ec || !fs::is_regular_file(st))
+        throw ImageError(path.string(), 0, "not a regular file (FIFOs, devices and sockets are refused, never read)");
+}
+
 void CopyTree(Machine &m, const fs::path &filesDir, const std::string &imageFolder) {
     std::error_code ec;
     if (!fs::is_directory(filesDir, ec)) return;
@@ -379,6 +388,7 @@ void CopyTree(Machine &m, const fs::path &filesDir, const std::string &imageFold
             if (entry.is_directory()) {
                 m.MakeDirs(win);
             } else {
+                RequireRegularFile(entry.path());
                 std::ifstream in(entry.path(), std::ios::binary);
                 std::stringstream ss;
                 ss << in.rdbuf();
@@ -406,8 +416,12 @@ Machine &LoadMachineImage(const std::string &folder) {
     std::error_code ec;
     if (!fs::is_directory(dir, ec)) throw ImageError(folder, 0, "no such machine image folder");
     fs::path descFile = dir / "machine.ini";
-    Description d;
-    if (fs::exists(descFile, ec)) d = ReadDescription(descFile.string());
+    // A folder without a description is not a machine image (a mistyped
+    // path or the wrong folder), not an empty machine.
+    if (!fs::exists(fs::symlink_status(descFile, ec)))
+        throw ImageError(folder, 0, "no machine.ini: not a machine image folder");
+    RequireRegularFile(descFile);
+    Description d = ReadDescription(descFile.string());
 
     std::string name = "QLSERVER";
     for (auto &[section, key, value, line] : d.entries)
@@ -429,6 +443,7 @@ Machine &LoadMachineImage(const std::string &folder) {
         // Each file is parsed whole before any of it applies; a bad file
         // discards the whole machine, so nothing is loaded half-way.
         for (auto &f : regFiles) {
+            RequireRegularFile(f);
             std::ifstream in(f, std::ios::binary);
             std::stringstream ss;
             ss << in.rdbuf();

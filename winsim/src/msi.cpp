@@ -240,7 +240,13 @@ extern "C" UINT WINAPI MsiGetPropertyA(MSIHANDLE hInstall, LPCSTR szName, LPSTR 
     if (!s) return ERROR_INVALID_HANDLE;
     // An undefined property reads as the empty string; that is no error.
     auto it = s->properties.find(szName);
-    return CopyOutMsi(it == s->properties.end() ? std::string() : it->second, szValueBuf, pcchValueBuf);
+    const std::string value = it == s->properties.end() ? std::string() : it->second;
+    const DWORD capacity = szValueBuf ? *pcchValueBuf : 0;
+    UINT rc = CopyOutMsi(value, szValueBuf, pcchValueBuf);
+    if (rc == ERROR_MORE_DATA)
+        s->propertyEvents.push_back({PropertyEvent::CutOnRead, szName, value,
+                                     value.substr(0, capacity ? capacity - 1 : 0), capacity, s->log.size(), ClockMs()});
+    return rc;
 }
 
 extern "C" UINT WINAPI MsiSetPropertyA(MSIHANDLE hInstall, LPCSTR szName, LPCSTR szValue) {
@@ -253,10 +259,18 @@ extern "C" UINT WINAPI MsiSetPropertyA(MSIHANDLE hInstall, LPCSTR szName, LPCSTR
     // succeeds. An empty-string value counts as a value here.
     if (!*szName) return szValue ? ERROR_FUNCTION_FAILED : ERROR_SUCCESS;
     // Setting the empty string (or NULL) removes the property.
-    if (!szValue || !*szValue)
-        s->properties.erase(szName);
-    else
+    auto it = s->properties.find(szName);
+    if (!szValue || !*szValue) {
+        if (it == s->properties.end()) return ERROR_SUCCESS;
+        s->propertyEvents.push_back({PropertyEvent::Deleted, szName, it->second, "", 0, s->log.size(), ClockMs()});
+        s->properties.erase(it);
+    } else if (it == s->properties.end()) {
+        s->propertyEvents.push_back({PropertyEvent::Added, szName, "", szValue, 0, s->log.size(), ClockMs()});
         s->properties[szName] = szValue;
+    } else if (it->second != szValue) {
+        s->propertyEvents.push_back({PropertyEvent::Modified, szName, it->second, szValue, 0, s->log.size(), ClockMs()});
+        it->second = szValue;
+    }
     return ERROR_SUCCESS;
 }
 

@@ -391,6 +391,13 @@ void Registry::ImportReg(const std::string &raw, const std::string &sourceName) 
     }
 }
 
+std::string ExportRegValue(const RegValue &value, bool version5) {
+    std::string out;
+    ExportValue(value, version5, out);
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+    return out;
+}
+
 std::string Registry::ExportReg(const std::string &keyPath, bool version5) const {
     std::lock_guard<std::recursive_mutex> g(WorldLock());
     RegPath p;

@@ -81,7 +81,14 @@ public:
     // regedit text. Import throws ImageError naming `sourceName` and the line.
     void ImportReg(const std::string &text, const std::string &sourceName = "<text>");
     std::string ExportReg(const std::string &keyPath, bool version5 = true) const;
+    // The machine's hives (HKEY_LOCAL_MACHINE, HKEY_USERS, ...): walking them
+    // all covers the whole registry, the aliases (HKCR, HKCU) included.
+    std::vector<std::shared_ptr<RegKey>> Hives() const;
 };
+
+// One value as a line of regedit text ("name"=data, without the line end),
+// in the form ExportReg writes it; long hex data is continued with "\".
+std::string ExportRegValue(const RegValue &value, bool version5 = true);
 
 struct ImageError : std::runtime_error {
     ImageError(const std::string &file, int line, const std::string &what);
@@ -117,6 +124,19 @@ struct Feature {
     int action = -1;    // INSTALLSTATE_UNKNOWN: no change
 };
 
+// What happened to a session property, in order, so that a runner can place
+// it among the log entries: set, changed, removed, or read into a buffer too
+// short for it (the caller got the value cut).
+struct PropertyEvent {
+    enum Kind { Added, Modified, Deleted, CutOnRead } kind;
+    std::string name;
+    std::string oldValue;  // Modified, Deleted; CutOnRead: the whole value
+    std::string newValue;  // Added, Modified; CutOnRead: what the caller received
+    DWORD bufferSize = 0;  // CutOnRead: the caller's buffer, in characters
+    size_t logPosition = 0;  // number of log entries written before it
+    uint64_t atMs = 0;       // machine clock (ClockMs) when it happened
+};
+
 struct InstallerSession {
     std::map<std::string, std::string> properties;  // names are case-sensitive
     std::map<int, bool> modes;
@@ -125,6 +145,7 @@ struct InstallerSession {
     std::vector<InstallerLogEntry> log;
     // Answer MsiProcessMessage gives per message kind (default: IDOK, 0 for INFO).
     std::map<DWORD, int> answers;
+    std::vector<PropertyEvent> propertyEvents;
 };
 
 // ---- user32 ------------------------------------------------------------------
