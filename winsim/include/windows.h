@@ -615,4 +615,10 @@ WINSIM_END_DECLS
 #define GetPrivateProfileInt GetPrivateProfileIntA
 #define WritePrivateProfileString WritePrivateProfileStringA
 
+/* ---- security, code-page conversion, the process heap, controls ---------- */
+#include "securitybaseapi.h"
+#include "stringapiset.h"
+#include "heapapi.h"
+#include "winuser_controls.h"
+
 #endif
