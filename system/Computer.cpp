@@ -535,8 +535,9 @@ BOOL CComputer::CreateQuillbakHomeShare(LPCSTR lpszPath, LPCSTR lpszSystem, LPCS
                                   0, 0, 0, &backupOperators)) {
         failed = TRUE;
     } else {
-        // Found by SID, so the language of the system does not matter.
-        security.RemoveEntry(everyone);
+        // Found by SID, so the language of the system does not matter. An
+        // entry with no rights left behind is not the list meant either.
+        if (!security.RemoveEntry(everyone)) failed = TRUE;
         if (!security.AddEntry(administrators, QL_SHARE_FULL)) failed = TRUE;
         if (!security.AddEntry(backupOperators, QL_SHARE_CHANGE)) failed = TRUE;
         if (!security.AddEntry(everyone, QL_SHARE_READ)) failed = TRUE;

@@ -317,7 +317,7 @@ BOOL CShareSecurity::RemoveEntry(PSID pSid) {
     ACL_SIZE_INFORMATION info;
     if (!GetAclInformation(old, &info, sizeof info, AclSizeInformation)) return Failed();
     void *removed = NULL;
-    GetAce(old, found, &removed);
+    if (!GetAce(old, found, &removed)) return Failed();
     DWORD size = info.AclBytesInUse - ((ACE_HEADER *)removed)->AceSize;
     PACL acl = (PACL)AllocPart(size);
     BOOL ok = acl && InitializeAcl(acl, size, ACL_REVISION);
