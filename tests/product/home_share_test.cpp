@@ -7,6 +7,7 @@
 
 #include <winsim/machine.h>
 
+#include <cstring>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -291,6 +292,36 @@ TEST_F(TrustedDomains, AskingAnotherServer) {
     Join({"SALES"});
     std::vector<WCHAR> dc = {'C', 'O', 'R', 'P', 'D', 'C', '1', 0};
     EXPECT_EQ(Run(dc.data()), (std::vector<std::string>{"CORP", "SALES"}));
+}
+
+}  // namespace
+
+namespace {
+
+// Texts coming back from the network and security functions are bounded by
+// the buffers they go into: an overlong one is refused, never cut short
+// into a neighbour's memory.
+TEST(BoundedTexts, OverlongNamesFromTheNetworkAreRefused) {
+    M().workgroup = std::string(300, 'W');
+    char domain[256 + 16];
+    memset(domain, '#', sizeof domain);
+    DWORD length = 0;
+    EXPECT_FALSE(CComputer::GetDomain(domain, &length, NULL));
+    EXPECT_EQ(domain[256], '#');
+    CComputer c;
+    EXPECT_EQ(c.Domain(), "");
+
+    M().workgroup = "WORKGROUP";
+    M().domain = "CORP";
+    M().domainSid = "S-1-5-21-7-8-9";
+    M().domainControllers = {"CORPDC1"};
+    M().trustedDomains = {std::string(300, 'T'), "SALES"};
+    CComboBox box(CreateWindowExA(0, "COMBOBOX", "", 0, 0, 0, 10, 10, NULL, NULL, NULL, NULL));
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(c.DisplayTrustedDomains(NULL, &box), 0);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(winsim::ComboBoxStrings(box.m_hWnd), (std::vector<std::string>{"QLSERVER", "CORP", "SALES"}));
+    DestroyWindow(box.m_hWnd);
 }
 
 }  // namespace
