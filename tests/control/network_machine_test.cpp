@@ -6,6 +6,7 @@
 
 #include <winsim/machine.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -111,6 +112,21 @@ TEST(NetworkDescription, PrivilegesOfTheSetupUser) {
     winsim::Machine &m = image.Load();
     EXPECT_EQ(m.privileges.size(), 2u);
     EXPECT_TRUE(m.privileges.count("sebackupprivilege"));
+}
+
+TEST(NetworkDescription, TheExampleMemberServer) {
+    winsim::ResetWorld();
+    winsim::Machine &m = winsim::LoadMachineImage(std::string(QL_SOURCE_DIR) + "/examples/nt4-remote");
+    std::vector<std::string> lines = winsim::DescribeShares(m);
+    std::vector<std::string> expected = {"Quillbak$ C:\\QUILLBAK \"QuillbakIT System Directory\"",
+                                         "  allow CORP\\svcquillbak 0x001F01FF",
+                                         "  allow BUILTIN\\Administrators 0x001F01FF",
+                                         "  allow BUILTIN\\Backup Operators 0x001301BF",
+                                         "  allow Everyone 0x001200A9"};
+    auto at = std::find(lines.begin(), lines.end(), expected[0]);
+    ASSERT_NE(at, lines.end());
+    EXPECT_EQ(std::vector<std::string>(at, at + 5), expected);
+    EXPECT_EQ(m.domainControllers.front(), "CORPDC1");
 }
 
 }  // namespace
