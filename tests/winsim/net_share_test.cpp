@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <lm.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
