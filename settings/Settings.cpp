@@ -345,6 +345,7 @@ unsigned long CarriedAlertBuildNumber() {
 void CSettings::Initialize() {
     // The configuration file serves the whole call; a missing BatchFile
     // falls back to the one beside the running program.
+    CComputer computer;
     CSetupIcf icf(m_strBatchFile);
     InitProductMapName();
     InitRegisteredOwner();
@@ -363,7 +364,7 @@ void CSettings::Initialize() {
     InitSetupInformation(inf);
     InitComponentCode();
     if (m_lProductType == 24)
-        InitBaseProductDefaults(programFiles, inf, icf);
+        InitBaseProductDefaults(programFiles, computer, inf, icf);
     else
         InitAgentDefaults(programFiles, icf);
     InitRemoteSetup();
@@ -396,10 +397,18 @@ void CSettings::InitQuillbakHome() {
     m_bQuillbakExists = !m_strCurrentQuillbakPath.IsEmpty();
 }
 
+int CSettings::DatabaseFilesExist(LPCSTR lpszDBDir) {
+    if (!lpszDBDir || !*lpszDBDir || !CComputer::PathExists(lpszDBDir)) return 0;
+    return CComputer::PathEmpty(lpszDBDir, "QL*.DBD") ? 0 : 1;
+}
+
 void CSettings::InitBaseProductFacts() {
     // Alert home, anti-virus product, job queue and database directory come
     // from the product registry object and the job queue.
     m_bAlertExists = !m_strCurrentAlertPath.IsEmpty();
+    // The database directory is the product registry object's
+    // GetQuillbakDBDir; until it reports one there is none to look in.
+    m_bDBExists = DatabaseFilesExist(CString());
     if (!m_bUninstall) {
         // The installed alert build is what the product registry reports;
         // until it reports one, nothing installed is newer than ours.
@@ -440,10 +449,16 @@ CString CSettings::ProgramFilesRoot() const {
         RegCloseKey(key);
     }
     CString result;
-    if (found)
+    if (found) {
         result = root;
-    else
-        result.Format("%c:", CComputer::FindFirstHardDrive());
+    } else {
+        // Without a fixed drive the first-drive answer ('Z') names no disk of
+        // this machine: no folder is built on it, the root stays empty.
+        char drive = CComputer::FindFirstHardDrive();
+        CString driveRoot;
+        driveRoot.Format("%c:\\", drive);
+        if (GetDriveTypeA(driveRoot) == DRIVE_FIXED) result.Format("%c:", drive);
+    }
     return result;
 }
 
@@ -497,7 +512,8 @@ CString TailFromFirstBackSlash(LPCSTR path) {
 
 }  // namespace
 
-void CSettings::InitBaseProductDefaults(const CString &programFiles, CSetupInf &inf, CSetupIcf &icf) {
+void CSettings::InitBaseProductDefaults(const CString &programFiles, const CComputer &computer, CSetupInf &inf,
+                                        CSetupIcf &icf) {
     // What the medium carries.
     m_bHSMAvailable = inf.IsHSMAvailable();
     m_bPNRFWAvailable = inf.IsPNRFWAvailable();
@@ -525,9 +541,7 @@ void CSettings::InitBaseProductDefaults(const CString &programFiles, CSetupInf &
     }
 
     // Account defaults: this machine, and the user running setup.
-    char name[MAX_COMPUTERNAME_LENGTH + 1] = "";
-    DWORD size = sizeof name;
-    if (GetComputerNameA(name, &size)) m_strSystemAccountServer = name;
+    m_strSystemAccountServer = computer.Name();
 
     // Express selection.
     InstallManager(TRUE);
@@ -539,7 +553,8 @@ void CSettings::InitBaseProductDefaults(const CString &programFiles, CSetupInf &
 
     if (icf.Exists() && !m_bIsCopyOnlyMode) InitConfigurationDefaults(programFiles, icf);
 
-    // Built-in defaults below the Program Files root.
+    // Built-in defaults below the Program Files root (none without one).
+    if (programFiles.IsEmpty()) return;
     if (m_strQuillbakPath.IsEmpty()) QuillbakPath(programFiles + TailFromFirstBackSlash(CSetupIcf::DefaultQuillbakPath()));
     if (m_strAlertPath.IsEmpty()) AlertPath(programFiles + TailFromFirstBackSlash(CSetupIcf::DefaultAlertPath()));
 }
@@ -547,11 +562,11 @@ void CSettings::InitBaseProductDefaults(const CString &programFiles, CSetupInf &
 // The configuration file's folders, moved below this machine's Program Files;
 // in a batch run everything the file answers.
 void CSettings::InitConfigurationDefaults(const CString &programFiles, CSetupIcf &icf) {
-    if (m_strQuillbakPath.IsEmpty()) {
+    if (m_strQuillbakPath.IsEmpty() && !programFiles.IsEmpty()) {
         CString folder = LastPathComponent(icf.QuillbakPath());
         if (!folder.IsEmpty()) QuillbakPath(programFiles + folder);
     }
-    if (m_strAlertPath.IsEmpty()) {
+    if (m_strAlertPath.IsEmpty() && !programFiles.IsEmpty()) {
         CString folder = LastPathComponent(icf.AlertPath());
         if (!folder.IsEmpty()) AlertPath(programFiles + folder);
     }
@@ -581,13 +596,13 @@ void CSettings::InitConfigurationDefaults(const CString &programFiles, CSetupIcf
 
 void CSettings::InitAgentDefaults(const CString &programFiles, CSetupIcf &icf) {
     if (icf.Exists() && !m_bIsCopyOnlyMode) {
-        if (m_strClientAgentPath.IsEmpty()) {
+        if (m_strClientAgentPath.IsEmpty() && !programFiles.IsEmpty()) {
             CString folder = LastPathComponent(icf.ClientAgentPath());
             if (!folder.IsEmpty()) ClientAgentPath(programFiles + folder);
         }
         if (m_bBatchOperation) ClientAgentPath(icf.ClientAgentPath());
     }
-    if (m_strClientAgentPath.IsEmpty()) ClientAgentPath(programFiles + "\\AGENT");
+    if (m_strClientAgentPath.IsEmpty() && !programFiles.IsEmpty()) ClientAgentPath(programFiles + "\\AGENT");
 }
 
 void CSettings::InitRemoteSetup() {

@@ -8,6 +8,8 @@
 
 #include <cstddef>
 
+class CComputer;
+
 // The record a caller builds the settings from. It crosses the library
 // boundary (option setup libraries fill one), so its layout is fixed.
 struct tagSETUP_INFO {
@@ -216,13 +218,16 @@ private:
     void InitRegisteredOwner();
     void InitQuillbakHome();
     void InitBaseProductFacts();
+    // 1 when the directory exists and holds a database file ("QL*.DBD").
+    static int DatabaseFilesExist(LPCSTR lpszDBDir);
     void InitClientAgentHome();
     void InitUninstallSelection(CSetupIcf &icf);
     CString ProgramFilesRoot() const;
     void InitUpgradeFlag();
     void InitSetupInformation(CSetupInf &inf);
     void InitComponentCode();
-    void InitBaseProductDefaults(const CString &programFiles, CSetupInf &inf, CSetupIcf &icf);
+    void InitBaseProductDefaults(const CString &programFiles, const CComputer &computer, CSetupInf &inf,
+                                 CSetupIcf &icf);
     void InitConfigurationDefaults(const CString &programFiles, CSetupIcf &icf);
     void InitAgentDefaults(const CString &programFiles, CSetupIcf &icf);
     void InitRemoteSetup();

@@ -631,4 +631,10 @@ WINSIM_END_DECLS
 /* The service control manager, as the SDK's windows.h brings it in. */
 #include "winsvc.h"
 
+/* ---- security, code-page conversion, the process heap, controls ---------- */
+#include "securitybaseapi.h"
+#include "stringapiset.h"
+#include "heapapi.h"
+#include "winuser_controls.h"
+
 #endif

@@ -1,9 +1,13 @@
 // Building machines: the default Windows 2000 server and machine images
 // (a folder with a description, registry files and a files tree).
 #include "internal.h"
+#include "security_internal.h"
+
+#include <lm.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -15,6 +19,38 @@ namespace winsim {
 namespace {
 
 const char *kAdministratorSid = "S-1-5-21-1004336348-1177238915-682003330-500";
+
+const char *kDefaultDomainSid = "S-1-5-21-2025429265-507921405-1417001333";
+
+// Accounts, the privileges of the user running setup and the default shares
+// of a Windows 2000 machine.
+void SeedSecurity(Machine &m) {
+    if (!m.domain.empty() && m.domainSid.empty()) m.domainSid = kDefaultDomainSid;
+    m.AddAccount("Administrator", SidTypeUser, "", m.machineSid + "-500");
+    m.AddAccount("Guest", SidTypeUser, "", m.machineSid + "-501");
+    m.AddAccount("None", SidTypeGroup, "", m.machineSid + "-513");
+    if (!EqualNoCase(m.userName, "Administrator") && !EqualNoCase(m.userName, "Guest") &&
+        m.userName.find('\\') == std::string::npos)
+        m.AddAccount(m.userName, SidTypeUser);
+    if (m.privileges.empty())
+        m.privileges = {"SeSecurityPrivilege",   "SeBackupPrivilege",        "SeRestorePrivilege",
+                        "SeShutdownPrivilege",   "SeTakeOwnershipPrivilege", "SeDebugPrivilege",
+                        "SeChangeNotifyPrivilege", "SeSystemtimePrivilege",  "SeLoadDriverPrivilege",
+                        "SeRemoteShutdownPrivilege", "SeIncreaseQuotaPrivilege"};
+    auto special = [&](const std::string &name, DWORD type, const std::string &path, const std::string &remark) {
+        Share sh;
+        sh.netname = name;
+        sh.type = type | STYPE_SPECIAL;
+        sh.path = path;
+        sh.remark = remark;
+        m.shares[name] = sh;
+    };
+    special("ADMIN$", STYPE_DISKTREE, m.windowsDir, "Remote Admin");
+    special("IPC$", STYPE_IPC, "", "Remote IPC");
+    for (auto &d : m.drives)
+        if (d.second.type == DRIVE_FIXED) special(std::string(1, d.first) + "$", STYPE_DISKTREE,
+                                                  std::string(1, d.first) + ":\\", "Default share");
+}
 
 void SeedWindows2000(Machine &m) {
     Registry &r = m.registry;
@@ -62,6 +98,8 @@ void SeedWindows2000(Machine &m) {
     // Custom actions run in the installer's server process.
     if (m.commandLine.empty()) m.commandLine = m.modulePath + " -Embedding 5B4C7A1E8D3F9C2B6E0A4D8F1C3B5A79";
 
+    SeedSecurity(m);
+
     m.environment["ComputerName"] = m.name;
     m.environment["OS"] = "Windows_NT";
     m.environment["PATH"] = sys + ";" + win;
@@ -98,6 +136,17 @@ std::string Trim(const std::string &s) {
     while (b < e && std::isspace((unsigned char)s[b])) ++b;
     while (e > b && std::isspace((unsigned char)s[e - 1])) --e;
     return s.substr(b, e - b);
+}
+
+std::vector<std::string> SplitList(const std::string &value) {
+    std::vector<std::string> out;
+    std::stringstream ss(value);
+    std::string part;
+    while (std::getline(ss, part, ',')) {
+        part = Trim(part);
+        if (!part.empty()) out.push_back(part);
+    }
+    return out;
 }
 
 bool ParseUnsigned(const std::string &text, unsigned long long &out) {
@@ -154,11 +203,17 @@ Description ReadDescription(const std::string &file) {
             if (t.back() != ']' || t.size() < 3) throw ImageError(file, n, "malformed section header: " + t);
             std::string raw = Trim(t.substr(1, t.size() - 2));
             section = Lower(raw);
-            // A service's section keeps the name as written: it becomes the key's name.
+            // Service and share sections keep the name as written: it becomes
+            // the service's key or the share's name.
             if (section.rfind("service ", 0) == 0) section = "service " + Trim(raw.substr(8));
-            static const char *kKnown[] = {"machine", "drives", "environment", "properties", "products", "facts"};
+            static const char *kKnown[] = {"machine", "drives",  "environment", "properties",
+                                           "products", "facts", "domain",      "accounts"};
             bool known = std::any_of(std::begin(kKnown), std::end(kKnown), [&](const char *k) { return section == k; }) ||
                          section.rfind("product ", 0) == 0 || section.rfind("service ", 0) == 0;
+            if (section.rfind("share ", 0) == 0) {
+                section = "share " + Trim(raw.substr(6));
+                known = section.size() > 6;
+            }
             if (!known) throw ImageError(file, n, "unknown section [" + section + "]");
             continue;
         }
@@ -220,6 +275,9 @@ void ApplyDescription(Machine &m, const Description &d, const std::string &file)
             m.commandLine = value;
         } else if (k == "currentdir") {
             m.currentDir = value;
+        } else if (k == "privileges") {
+            m.privileges.clear();
+            for (const std::string &p : SplitList(value)) m.privileges.insert(p);
         } else {
             throw ImageError(file, line, "unknown machine entry: " + key);
         }
@@ -249,6 +307,103 @@ void ApplyDescription(Machine &m, const Description &d, const std::string &file)
     }
 }
 
+// [domain]   name, sid, controllers (the primary first), trusts
+// [accounts] [DOMAIN\]name = user|group|alias[, SID]
+// [share NAME] path, remark, type (disk|ipc), then allow= / deny= entries
+//              "ACCOUNT, MASK" in access-list order
+void ApplyNetwork(Machine &m, const Description &d, const std::string &file) {
+    for (auto &[section, key, value, line] : d.entries) {
+        if (section != "domain") continue;
+        std::string k = Lower(key);
+        if (k == "name")
+            m.domain = value;
+        else if (k == "sid") {
+            if (SidFromText(value).empty()) throw ImageError(file, line, "malformed SID: " + value);
+            m.domainSid = value;
+        } else if (k == "controllers")
+            m.domainControllers = SplitList(value);
+        else if (k == "trusts")
+            m.trustedDomains = SplitList(value);
+        else
+            throw ImageError(file, line, "unknown domain entry: " + key);
+    }
+    if (!m.domain.empty() && m.domainSid.empty()) m.domainSid = kDefaultDomainSid;
+    for (auto &[section, key, value, line] : d.entries) {
+        if (section != "accounts") continue;
+        std::vector<std::string> parts = SplitList(value);
+        static const std::pair<const char *, int> kUses[] = {{"user", SidTypeUser}, {"group", SidTypeGroup},
+                                                              {"alias", SidTypeAlias}};
+        int use = 0;
+        for (auto &u : kUses)
+            if (!parts.empty() && EqualNoCase(parts[0], u.first)) use = u.second;
+        if (!use) throw ImageError(file, line, "account kind must be user, group or alias: " + value);
+        std::string sid = parts.size() > 1 ? parts[1] : std::string();
+        if (!sid.empty() && SidFromText(sid).empty()) throw ImageError(file, line, "malformed SID: " + sid);
+        size_t slash = key.find('\\');
+        std::string domain = slash == std::string::npos ? std::string() : key.substr(0, slash);
+        std::string name = slash == std::string::npos ? key : key.substr(slash + 1);
+        if (name.empty()) throw ImageError(file, line, "account without a name");
+        m.AddAccount(name, use, domain, sid);
+    }
+    ServerView view;
+    view.machine = &m;
+    view.name = m.name;
+    view.domain = m.domain;
+    view.domainSid = m.domainSid;
+    for (auto &[section, key, value, line] : d.entries) {
+        if (section.rfind("share ", 0) != 0) continue;
+        std::string netname = section.substr(6);
+        Share &sh = m.shares[netname];
+        sh.netname = netname;
+        std::string k = Lower(key);
+        if (k == "path") {
+            sh.path = value;
+        } else if (k == "remark") {
+            sh.remark = value;
+        } else if (k == "type") {
+            if (EqualNoCase(value, "disk"))
+                sh.type = STYPE_DISKTREE;
+            else if (EqualNoCase(value, "ipc"))
+                sh.type = STYPE_IPC;
+            else
+                throw ImageError(file, line, "share type must be disk or ipc: " + value);
+        } else if (k == "allow" || k == "deny") {
+            std::vector<std::string> parts = SplitList(value);
+            ResolvedAccount account;
+            if (parts.size() != 2) throw ImageError(file, line, "expected ACCOUNT, MASK: " + value);
+            if (!LookupName(view, parts[0], account)) throw ImageError(file, line, "unknown account: " + parts[0]);
+            char *end = nullptr;
+            unsigned long mask = strtoul(parts[1].c_str(), &end, 0);
+            if (!end || *end) throw ImageError(file, line, "malformed access mask: " + parts[1]);
+            SdParts p;
+            DWORD error;
+            if (!sh.securityDescriptor.empty()) ParseSd(sh.securityDescriptor.data(), p, error);
+            std::vector<BYTE> sid = SidFromText(account.sid);
+            std::vector<BYTE> acl = p.dacl.empty() ? std::vector<BYTE>(sizeof(ACL), 0) : p.dacl;
+            ACL header{ACL_REVISION, 0, 0, 0, 0};
+            if (!p.dacl.empty()) memcpy(&header, acl.data(), sizeof header);
+            ACE_HEADER ace{(BYTE)(k == "allow" ? ACCESS_ALLOWED_ACE_TYPE : ACCESS_DENIED_ACE_TYPE), 0,
+                           (WORD)(8 + sid.size())};
+            DWORD m32 = (DWORD)mask;
+            size_t at = acl.size();
+            acl.resize(at + 8 + sid.size());
+            memcpy(&acl[at], &ace, 4);
+            memcpy(&acl[at + 4], &m32, 4);
+            memcpy(&acl[at + 8], sid.data(), sid.size());
+            header.AclSize = (WORD)acl.size();
+            ++header.AceCount;
+            memcpy(acl.data(), &header, sizeof header);
+            p.dacl = acl;
+            p.daclPresent = true;
+            p.owner = SidFromText("S-1-5-32-544");
+            p.group = SidFromText("S-1-5-18");
+            sh.securityDescriptor = BuildSelfRelative(p);
+        } else {
+            throw ImageError(file, line, "unknown share entry: " + key);
+        }
+    }
+}
+
 void ApplyDescriptionLate(Machine &m, const Description &d, const std::string &file) {
     for (auto &[section, key, value, line] : d.entries) {
         if (section == "environment") {
@@ -273,6 +428,7 @@ void ApplyDescriptionLate(Machine &m, const Description &d, const std::string &f
             m.facts[key] = value;
         }
     }
+    ApplyNetwork(m, d, file);
 }
 
 DWORD ServiceNumber(const std::string &value, const std::string &file, int line) {

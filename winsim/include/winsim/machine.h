@@ -222,6 +222,41 @@ struct ServiceManagerState {
     uintptr_t lock = 0;                                        // the database lock held, 0 for none
 };
 
+// ---- accounts, domains and shares ---------------------------------------------
+// An account the machine can name: its own users and groups, and the
+// accounts of its domain that it knows. Well-known and built-in accounts
+// (Everyone, BUILTIN\Administrators, ...) are always there and not listed.
+struct Account {
+    std::string domain;  // the authority that holds it: this machine's name or its domain's
+    std::string name;
+    std::string sid;     // "S-1-5-21-...-500"
+    int use = 1;         // SID_NAME_USE: 1 user, 2 group, 4 alias
+};
+
+// A network share. The security descriptor is kept self-relative, as the
+// server stores it; empty means the share has none (everyone has access).
+struct Share {
+    std::string netname;  // case preserved
+    DWORD type = 0;       // STYPE_*
+    std::string remark;
+    DWORD permissions = 0;
+    DWORD maxUses = 0xFFFFFFFF;
+    DWORD currentUses = 0;
+    std::string path;
+    std::string password;
+    std::vector<BYTE> securityDescriptor;
+};
+
+// One entry of a share's access list, in the list's order.
+struct ShareAccessEntry {
+    std::string account;  // "DOMAIN\name", a bare name for Everyone, or the SID text when unknown
+    bool allow = true;    // access-allowed (true) or access-denied entry
+    DWORD mask = 0;
+    bool operator==(const ShareAccessEntry &o) const {
+        return account == o.account && allow == o.allow && mask == o.mask;
+    }
+};
+
 // ---- the machine --------------------------------------------------------------
 class Machine {
 public:
@@ -294,6 +329,23 @@ public:
 
     // Free-form facts from a machine description, for later parts of the model.
     std::map<std::string, std::string, LessNoCase> facts;
+
+    // Security and network: the machine's own SID (its accounts are this
+    // plus a relative id), the domain it belongs to (`domain`, empty in a
+    // workgroup) with that domain's SID, controllers (the primary first) and
+    // trusted domains, the accounts it can name, the privileges the user
+    // running setup holds, and its shares.
+    std::string machineSid = "S-1-5-21-1004336348-1177238915-682003330";
+    std::string domainSid;
+    std::vector<std::string> domainControllers;
+    std::vector<std::string> trustedDomains;
+    std::vector<Account> accounts;
+    std::set<std::string, LessNoCase> privileges;
+    std::map<std::string, Share, LessNoCase> shares;
+    // Adds an account of this machine (domain empty) or of a domain, giving it
+    // the next relative id of that authority unless `sid` is set.
+    Account &AddAccount(const std::string &name, int use = 1, const std::string &domain = "",
+                        const std::string &sid = "");
 };
 
 // ---- the world: machines, clock, faults ----------------------------------------
@@ -412,6 +464,23 @@ std::vector<std::string> DiffServices(const ServiceSnapshot &before, const Servi
 // "system", "auto", "demand", "disabled".
 std::string ServiceStateName(DWORD state);
 std::string ServiceStartName(DWORD startType);
+
+
+// ---- accounts and shares ----------------------------------------------------------
+// The access list of a share, entry by entry in order. Throws
+// std::out_of_range when the machine has no such share; a share without a
+// security descriptor gives an empty list.
+std::vector<ShareAccessEntry> ShareAccessList(const Machine &m, const std::string &netname);
+// The machine's shares as text: one line per share ("Quillbak$ C:\QB
+// \"remark\""), then one indented line per access-list entry ("  allow
+// BUILTIN\Administrators 0x001F01FF"), shares in name order.
+std::vector<std::string> DescribeShares(const Machine &m);
+// "DOMAIN\name" (or the bare well-known name) of a SID text as the machine
+// names it; the SID text itself when it names nothing.
+std::string AccountNameOfSid(const Machine &m, const std::string &sid);
+// The strings a combo box holds, in its order; empty for a window that is
+// not a combo box.
+std::vector<std::string> ComboBoxStrings(HWND comboBox);
 
 // ---- installer ---------------------------------------------------------------
 // The session handle of the local machine's installer, as Windows Installer

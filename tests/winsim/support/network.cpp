@@ -1,0 +1,18 @@
+#include "network.h"
+
+#include <winsim/machine.h>
+
+void JoinDomain(const std::string &domain, const std::vector<std::string> &controllers,
+                const std::vector<std::string> &trusts) {
+    winsim::Machine &m = winsim::LocalMachine();
+    m.domain = domain;
+    if (m.domainSid.empty()) m.domainSid = "S-1-5-21-2025429265-507921405-1417001333";
+    m.domainControllers = controllers;
+    m.trustedDomains = trusts;
+}
+
+void BecomeController(const std::string &domain, const std::vector<std::string> &controllers,
+                      const std::vector<std::string> &trusts) {
+    JoinDomain(domain, controllers, trusts);
+    winsim::LocalMachine().productType = VER_NT_DOMAIN_CONTROLLER;
+}

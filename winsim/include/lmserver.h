@@ -1,0 +1,44 @@
+/* Server information and the server type bits. */
+#ifndef WINSIM_LMSERVER_H
+#define WINSIM_LMSERVER_H
+
+#include "lmcons.h"
+
+typedef struct _SERVER_INFO_101 {
+    DWORD sv101_platform_id;
+    LMSTR sv101_name;
+    DWORD sv101_version_major;
+    DWORD sv101_version_minor;
+    DWORD sv101_type;
+    LMSTR sv101_comment;
+} SERVER_INFO_101, *PSERVER_INFO_101, *LPSERVER_INFO_101;
+
+#define SV_TYPE_WORKSTATION 0x00000001
+#define SV_TYPE_SERVER 0x00000002
+#define SV_TYPE_SQLSERVER 0x00000004
+#define SV_TYPE_DOMAIN_CTRL 0x00000008
+#define SV_TYPE_DOMAIN_BAKCTRL 0x00000010
+#define SV_TYPE_TIME_SOURCE 0x00000020
+#define SV_TYPE_AFP 0x00000040
+#define SV_TYPE_NOVELL 0x00000080
+#define SV_TYPE_DOMAIN_MEMBER 0x00000100
+#define SV_TYPE_PRINTQ_SERVER 0x00000200
+#define SV_TYPE_DIALIN_SERVER 0x00000400
+#define SV_TYPE_XENIX_SERVER 0x00000800
+#define SV_TYPE_NT 0x00001000
+#define SV_TYPE_WFW 0x00002000
+#define SV_TYPE_SERVER_NT 0x00008000
+#define SV_TYPE_POTENTIAL_BROWSER 0x00010000
+#define SV_TYPE_BACKUP_BROWSER 0x00020000
+#define SV_TYPE_MASTER_BROWSER 0x00040000
+#define SV_TYPE_DOMAIN_MASTER 0x00080000
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+NETAPI_EXPORT NET_API_STATUS NET_API_FUNCTION NetServerGetInfo(LMSTR servername, DWORD level, LPBYTE *bufptr);
+#ifdef __cplusplus
+}
+#endif
+
+#endif
