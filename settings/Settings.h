@@ -61,6 +61,7 @@ QL_EXTERN_C QL_API int AppendBackSlash(CString &str);
 
 class CSetupIcf;
 class CSetupInf;
+class CHarnRegistry;
 
 class QL_API CSettings {
     // Tests seed the fields that only the registry steps fill.
@@ -213,13 +214,14 @@ private:
 
     // Steps of Initialize, in their order.
     void InitProductMapName();
-    void InitRegisteredOwner();
-    void InitQuillbakHome();
-    void InitBaseProductFacts();
-    void InitClientAgentHome();
+    void InitRegisteredOwner(CHarnRegistry &registry);
+    void InitQuillbakHome(CHarnRegistry &registry);
+    void InitBaseProductFacts(CHarnRegistry &registry);
+    void InitClientAgentHome(CHarnRegistry &registry);
+    void InitRecordedSubType(CHarnRegistry &registry);
     void InitUninstallSelection(CSetupIcf &icf);
     CString ProgramFilesRoot() const;
-    void InitUpgradeFlag();
+    void InitUpgradeFlag(CHarnRegistry &registry);
     void InitSetupInformation(CSetupInf &inf);
     void InitComponentCode();
     void InitBaseProductDefaults(const CString &programFiles, CSetupInf &inf, CSetupIcf &icf);
