@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <winnetwk.h>
 
 #include <winsim/machine.h>
 
@@ -709,6 +710,20 @@ TEST_F(RemoteRegistry, CopiesShareTheHandleAndTheLastClosesIt) {
     EXPECT_EQ(winsim::CallCount("RegCloseKey"), closes);
     copy = Probe(0);  // the copy now holds this machine
     EXPECT_STREQ(assigned.GetQuillbakHomeDir(), "E:\\Remote");
+}
+
+TEST_F(RemoteRegistry, DestroyingTheObjectLeavesTheCallersConnectionAlone) {
+    NETRESOURCEA nr = {};
+    nr.dwType = RESOURCETYPE_DISK;
+    char remote[] = "\\\\OTHER\\ipc$";
+    nr.lpRemoteName = remote;
+    ASSERT_EQ(WNetAddConnection2A(&nr, "", NULL, 0), (DWORD)NO_ERROR);
+    {
+        char name[] = "OTHER";
+        Probe r(1, name);
+        Probe copy(r);
+    }
+    EXPECT_EQ(WNetCancelConnection2A(remote, 0, TRUE), (DWORD)NO_ERROR);
 }
 
 }  // namespace

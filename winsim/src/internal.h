@@ -119,6 +119,7 @@ void DropMachine(Machine &m);
 void ResetRegistryHandles();
 void ResetModules();
 void ResetInstallerHandles();
+void ResetNetConnections();
 
 }  // namespace winsim
 

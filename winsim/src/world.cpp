@@ -268,6 +268,7 @@ void ResetWorld() {
     ResetRegistryHandles();
     ResetModules();
     ResetInstallerHandles();
+    ResetNetConnections();
     w.local = nullptr;
     w.machines.clear();
     w.faults.clear();
