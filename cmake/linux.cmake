@@ -29,9 +29,15 @@ target_include_directories(qlsetgui PUBLIC ${QL_INCLUDE_DIRS})
 target_compile_options(qlsetgui PRIVATE ${QL_WARNINGS})
 target_link_libraries(qlsetgui PUBLIC winsim)
 
+# The runner's report pieces, shared with their tests.
+add_library(qlreport STATIC ${CMAKE_SOURCE_DIR}/tools/ProductReport.cpp)
+target_include_directories(qlreport PUBLIC ${CMAKE_SOURCE_DIR}/tools)
+target_compile_options(qlreport PRIVATE ${QL_WARNINGS})
+target_link_libraries(qlreport PUBLIC qlsetgui winsim)
+
 add_executable(qlsetrun ${CMAKE_SOURCE_DIR}/tools/qlsetrun.cpp)
 target_compile_options(qlsetrun PRIVATE ${QL_WARNINGS})
-target_link_libraries(qlsetrun PRIVATE qlsetgui winsim)
+target_link_libraries(qlsetrun PRIVATE qlreport qlsetgui winsim)
 
 if(QLSETGUI_TESTS)
   enable_testing()
