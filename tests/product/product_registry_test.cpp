@@ -241,7 +241,7 @@ TEST(ProductRecords, ThisProductsRecordAndItsFallbacks) {
     Reg().Create(kOldProducts);
     PutRecord(kOldProducts, "Panorel125Backup", MakeRecord(20, 100, 1, 2, 0));
     ASSERT_EQ(CHarnRegistry::GetQuillbakProductInfo(&r, NULL), 1);
-    EXPECT_EQ(r.dwProductCode, 20u);
+    EXPECT_EQ((DWORD)r.dwProductCode, 20u);
     PutRecord(kOldProducts, "Quillbak", MakeRecord(24, 238, 2, 0, 1));
     ASSERT_EQ(CHarnRegistry::GetQuillbakProductInfo(&r, NULL), 1);
     EXPECT_EQ(HIWORD(r.dwVersion), 238);
@@ -260,7 +260,7 @@ TEST(ProductRecords, NamedRecordsFromAnyOfTheFourKeysFirstWins) {
     for (const std::string &key : keys) {
         PutRecord(key, "Opt", MakeRecord(++code, 1, 1, 0, 0));
         ASSERT_EQ(CHarnRegistry::GetProductInfo("Opt", &r, NULL), 1) << key;
-        EXPECT_EQ(r.dwProductCode, code) << key;
+        EXPECT_EQ((DWORD)r.dwProductCode, code) << key;
     }
     EXPECT_EQ(CHarnRegistry::GetProductInfo(NULL, &r, NULL), 0);
 }
@@ -281,13 +281,13 @@ TEST(ProductRecords, AShortRecordLeavesNoStaleBytesAndALongOneIsNoRecord) {
     full.dwCrc ^= 1;
     PutRecord(kProducts, "Quillbak", full);
     ASSERT_EQ(CHarnRegistry::GetQuillbakProductInfo(&r, NULL), 1);
-    EXPECT_EQ(r.dwCrc, full.dwCrc);
+    EXPECT_EQ((DWORD)r.dwCrc, (DWORD)full.dwCrc);
 
     std::vector<BYTE> longer(60, 1);
     PutRecord(kProducts, "Opt", longer.data(), longer.size());
     memset(&r, 0xAB, sizeof r);
     EXPECT_EQ(CHarnRegistry::GetProductInfo("Opt", &r, NULL), 0);
-    EXPECT_EQ(r.dwProductCode, 0xABABABABu);
+    EXPECT_EQ((DWORD)r.dwProductCode, 0xABABABABu);
 }
 
 TEST(ProductRecords, InstanceRecordGettersAndNamedOnes) {
@@ -305,11 +305,11 @@ TEST(ProductRecords, InstanceRecordGettersAndNamedOnes) {
 
     PutRecord(kProducts, "Quillbak", MakeRecord(24, 1018, 7, 1, 3));
     tagProductStruct got = r.GetQuillbakProductInfo();
-    EXPECT_EQ(got.dwVersion, (1018u << 16) | 0x0701);
+    EXPECT_EQ((DWORD)got.dwVersion, (1018u << 16) | 0x0701);
     EXPECT_EQ(memcmp(&got, &r.Record(), sizeof got), 0);
     EXPECT_EQ(r.GetQuillbakSubType(), 3);
     Reg().Delete(kProducts);
-    EXPECT_EQ(r.GetQuillbakProductInfo().dwProductCode, 24u);
+    EXPECT_EQ((DWORD)r.GetQuillbakProductInfo().dwProductCode, 24u);
 }
 
 TEST(ProductRecords, AlertBuildIsTheLeadingNumberCutToSixteenBits) {
