@@ -29,6 +29,12 @@ target_include_directories(qlsetgui PUBLIC ${QL_INCLUDE_DIRS})
 target_compile_options(qlsetgui PRIVATE ${QL_WARNINGS})
 target_link_libraries(qlsetgui PUBLIC winsim)
 
+# The runner's report pieces, shared with their tests.
+add_library(qlreport STATIC ${CMAKE_SOURCE_DIR}/tools/ProductReport.cpp)
+target_include_directories(qlreport PUBLIC ${CMAKE_SOURCE_DIR}/tools)
+target_compile_options(qlreport PRIVATE ${QL_WARNINGS})
+target_link_libraries(qlreport PUBLIC qlsetgui winsim)
+
 # qlsetrun learns the library's custom actions from the export list.
 set(QL_DEF_EMBED ${CMAKE_BINARY_DIR}/generated/def_text.cpp)
 add_custom_command(OUTPUT ${QL_DEF_EMBED}
@@ -40,7 +46,7 @@ file(GLOB QLSETRUN_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/qlsetrun/
 add_executable(qlsetrun ${CMAKE_SOURCE_DIR}/tools/qlsetrun.cpp ${QLSETRUN_SOURCES} ${QL_DEF_EMBED})
 target_include_directories(qlsetrun PRIVATE ${CMAKE_SOURCE_DIR}/tools)
 target_compile_options(qlsetrun PRIVATE ${QL_WARNINGS})
-target_link_libraries(qlsetrun PRIVATE qlsetgui winsim)
+target_link_libraries(qlsetrun PRIVATE qlreport qlsetgui winsim)
 
 if(QLSETGUI_TESTS)
   enable_testing()

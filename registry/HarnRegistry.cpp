@@ -290,10 +290,13 @@ CHarnRegistry::CHarnRegistry(CSettings &settings, int bWrite, char *lpszMachine)
     : m_Settings(settings), m_hRegistry(HKEY_LOCAL_MACHINE), m_plRemoteRefs(NULL) {
     Construct(lpszMachine);
     m_dwMode = KEY_WRITE;
+    // The caller learns the outcome from the registry, not from here.
+    if (bWrite) Write();
 }
 
 CHarnRegistry::CHarnRegistry(int bRead, char *lpszMachine) : m_hRegistry(HKEY_LOCAL_MACHINE), m_plRemoteRefs(NULL) {
     Construct(lpszMachine);
+    if (bRead) Read();
 }
 
 CHarnRegistry::CHarnRegistry(const CHarnRegistry &other)
@@ -355,6 +358,9 @@ CHarnRegistry &CHarnRegistry::operator=(const CHarnRegistry &other) {
     return *this;
 }
 
+// The object makes no network connection of its own (the remote registry
+// rides on whatever session the caller holds), so it cancels none: a
+// connection to the machine's IPC share belongs to whoever made it.
 CHarnRegistry::~CHarnRegistry() { ReleaseRemote(); }
 
 void CHarnRegistry::ReleaseRemote() {

@@ -26,9 +26,11 @@ struct tagProductStruct {
 };
 #pragma pack(pop)
 
+static_assert(offsetof(tagProductStruct, dwProductCode) == 0, "tagProductStruct layout");
 static_assert(offsetof(tagProductStruct, dwComponents) == 4, "tagProductStruct layout");
 static_assert(offsetof(tagProductStruct, dwVersion) == 8, "tagProductStruct layout");
 static_assert(offsetof(tagProductStruct, bySubType) == 12, "tagProductStruct layout");
+static_assert(offsetof(tagProductStruct, byReserved1) == 13, "tagProductStruct layout");
 static_assert(offsetof(tagProductStruct, dwUserLevel) == 16, "tagProductStruct layout");
 static_assert(offsetof(tagProductStruct, szSerial) == 20, "tagProductStruct layout");
 static_assert(offsetof(tagProductStruct, dwCrc) == 29, "tagProductStruct layout");
@@ -59,6 +61,124 @@ public:
     CHarnRegistry(const CHarnRegistry &other);
     CHarnRegistry &operator=(const CHarnRegistry &other);
     ~CHarnRegistry();
+
+    // ---- the whole object ----------------------------------------------------------
+    // Reads every value the object keeps; ORs KEY_READ into the mode. 0 only
+    // when the object has no registry to read (its machine could not be reached).
+    int Read();
+    // Writes the settings copy; 0 when the object was not built to write, or
+    // when some step failed (later steps still run).
+    int Write();
+    // Removes what the product wrote; 0 when the object was not built to write.
+    int Delete();
+
+    // ---- instance getters: the value as read, or the field's earlier text ------
+    const char *GetRegisteredOwner();
+    const char *GetRegisteredOrganization();
+    const char *GetQuillbakHomeDir();
+    const char *GetQuillbakDBDir();
+    const char *GetQuillbakLogDir();
+    const char *GetQuillbakTempDir();
+    const char *GetAlertHomeDir();
+    const char *GetClientAgentHomeDir();
+    const char *GetQuillbakUserName();
+    const char *GetQuillbakOrganization();
+
+    // ---- class-wide getters -------------------------------------------------------
+    // The buffer is emptied first; *pdwSize is its size in bytes; a null key
+    // means this machine's HKEY_LOCAL_MACHINE. Nonzero when a text was read.
+    static int GetRegisteredOwner(char *lpszBuffer, DWORD *pdwSize, HKEY hKey = NULL);
+    static int GetRegisteredOrganization(char *lpszBuffer, DWORD *pdwSize, HKEY hKey = NULL);
+    static int GetQuillbakHomeDir(char *lpszBuffer, DWORD *pdwSize, HKEY hKey = NULL);
+    static int GetQuillbakDBDir(char *lpszBuffer, DWORD *pdwSize, HKEY hKey = NULL);
+    static int GetQuillbakLogDir(char *lpszBuffer, DWORD *pdwSize, HKEY hKey = NULL);
+    static int GetQuillbakTempDir(char *lpszBuffer, DWORD *pdwSize, HKEY hKey = NULL);
+    static int GetAlertHomeDir(char *lpszBuffer, DWORD *pdwSize, HKEY hKey = NULL);
+    static int GetAgentHomeDir(char *lpszBuffer, DWORD *pdwSize, HKEY hKey = NULL);
+    static int GetQuillbakUserName(char *lpszBuffer, DWORD *pdwSize, HKEY hKey = NULL);
+    static int GetQuillbakOrganization(char *lpszBuffer, DWORD *pdwSize, HKEY hKey = NULL);
+
+    // ---- product records ---------------------------------------------------------------
+    // This product's record, from the products key or the former maker's.
+    // A shorter record of an earlier release comes back zero-filled.
+    static int GetQuillbakProductInfo(tagProductStruct *pRecord, HKEY hKey = NULL);
+    // A named product's record from any of the four products keys.
+    static int GetProductInfo(const char *lpszName, tagProductStruct *pRecord, HKEY hKey = NULL);
+    tagProductStruct GetQuillbakProductInfo();
+    DWORD GetQuillbakUserLevel();
+    DWORD GetQuillbakProductCode();
+    WORD GetQuillbakBuildNumber();
+    WORD GetQuillbakVersionNumber();
+    char GetQuillbakSubType();
+    DWORD GetProductCode(const char *lpszName);
+    WORD GetBuildNumber(const char *lpszName);
+    WORD GetVersionNumber(const char *lpszName);
+    char GetSubType(const char *lpszName);
+    // The alert component's build, the leading number of its text, cut to 16 bits.
+    static int GetAlertBuildNumber(WORD *pwBuild, HKEY hKey = NULL);
+    DWORD GetAlertBuildNumber();
+    // 1 when the installed product's build lies in the range the setup
+    // information file accepts for the section.
+    int AllowProductUpdate(const char *lpszName, const char *lpszSection);
+    // CRC-32 of the record's first 29 bytes, as its writer stores it at offset 29.
+    static DWORD ProductRecordCrc(const tagProductStruct *pRecord);
+
+    // ---- instance setters: the value from the settings copy, to this object's machine
+    int SetQuillbakUser();
+    int SetQuillbakCompany();
+    int SetQuillbakHomeDir();
+    int SetQuillbakDBDir();
+    int SetQuillbakLogDir();
+    int SetQuillbakTempDir();
+    int SetQuillbakManager();
+    int SetQuillbakServer();
+    int SetQuillbakAdmin();
+    int SetQuillbakDatabase();
+    int SetQuillbakEnvironmentVariables();
+    int SetClientAgentHomeDir();
+    int SetAlertCurrentBuild();
+    int SetAlertCurrentBuildNumber();
+    int SetAlertInstallDate();
+    int SetAlertRegisteredOwner();
+    int SetAlertRegisteredOrganization();
+    int SetAlertHomeDir();
+    int SetAlertLogDir();
+    int SetAlertControlDir();
+    int SetAlertEventLogDir();
+    int SetAlertCompany();
+    int SetAlertLocation();
+    int SetAlertEventLog();
+
+    // ---- class-wide setters: this machine's HKEY_LOCAL_MACHINE ------------------
+    static int SetQuillbakUser(const char *lpszText);
+    static int SetQuillbakCompany(const char *lpszText);
+    static int SetQuillbakHomeDir(const char *lpszText);
+    static int SetQuillbakDBDir(const char *lpszText);
+    static int SetQuillbakLogDir(const char *lpszText);
+    static int SetQuillbakTempDir(const char *lpszText);
+    static int SetQuillbakManager(int bInstalled);
+    static int SetQuillbakServer(int bInstalled);
+    static int SetQuillbakAdmin(int bInstalled);
+    // 2 for a nonzero argument, 1 for zero.
+    static int SetQuillbakDatabase(int bSQL);
+    static int SetQuillbakDatabase(DWORD dwType);
+    static int SetAgentHomeDir(const char *lpszText);
+    static int SetAlertCurrentBuild(const char *lpszText);
+    static int SetAlertCurrentBuildNumber(const char *lpszText);
+    static int SetAlertInstallDate(DWORD dwSeconds);
+    static int SetAlertRegisteredOwner(const char *lpszText);
+    static int SetAlertRegisteredOrganization(const char *lpszText);
+    static int SetAlertHomeDir(const char *lpszText);
+    static int SetAlertLogDir(const char *lpszText);
+    static int SetAlertControlDir(const char *lpszText);
+    static int SetAlertEventLogDir(const char *lpszText);
+    static int SetAlertCompany(const char *lpszText);
+    static int SetAlertLocation(const char *lpszText);
+
+    // ---- system environment and event-log source (this machine) -----------------
+    static int SetEnvironmentVariableA(const char *lpszName, const char *lpszValue);
+    static int DeleteEnvironmentVariable(const char *lpszName);
+    static int SetEventLogApplication(const char *lpszSource, const char *lpszMessageFile, DWORD dwTypes);
 
     // Roots of the former maker's layout, and the current product root
     // (empty until the first object has been constructed). Never NULL.
@@ -260,6 +380,16 @@ protected:
     CString m_strMachine;            // empty for the local machine
 
 private:
+    // The registry this object reads and writes: HKEY_LOCAL_MACHINE, the
+    // remote machine's, or NULL when that machine could not be reached.
+    HKEY Registry() const { return m_hRegistry; }
+    // TRUE when the object was built to write (a read-only object is not).
+    BOOL MayWrite() const;
+    // Reads one text through a class-wide getter into a field.
+    typedef int (*TextGetter)(char *, DWORD *, HKEY);
+    const char *ReadText(TextGetter getter, CString &field);
+    // This product's record, or a named one's, read through this object's registry.
+    BOOL ReadRecord(const char *lpszName, tagProductStruct &record);
     // Copies share one remote handle; the last copy to go closes it.
     void ReleaseRemote();
     LONG *m_plRemoteRefs;

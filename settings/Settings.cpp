@@ -3,6 +3,7 @@
 #include "CommandLineMap.h"
 #include "SetupIcf.h"
 #include "SetupInf.h"
+#include "registry/HarnRegistry.h"
 #include "system/Computer.h"
 #include "system/SetupPaths.h"
 
@@ -347,17 +348,20 @@ void CSettings::Initialize() {
     // falls back to the one beside the running program.
     CComputer computer;
     CSetupIcf icf(m_strBatchFile);
+    // What the installed product recorded on this machine, read once.
+    CHarnRegistry registry(KEY_READ, NULL);
     InitProductMapName();
-    InitRegisteredOwner();
-    InitQuillbakHome();
-    if (m_lProductType == 24) InitBaseProductFacts();
-    if (m_lProductType == 36 || m_lProductType == 62) InitClientAgentHome();
+    InitRegisteredOwner(registry);
+    InitQuillbakHome(registry);
+    if (m_lProductType == 24) InitBaseProductFacts(registry);
+    if (m_lProductType == 36 || m_lProductType == 62) InitClientAgentHome(registry);
     if (m_bUninstall) {
+        InitRecordedSubType(registry);
         InitUninstallSelection(icf);
         return;
     }
     const CString programFiles = ProgramFilesRoot();
-    InitUpgradeFlag();
+    InitUpgradeFlag(registry);
     // Looking for the setup information file makes its folder the current
     // directory, so it is opened only now.
     CSetupInf inf;
@@ -386,41 +390,48 @@ void CSettings::InitProductMapName() {
     FreeLibrary(lib);
 }
 
-// Registered owner and organisation: the product registry object's
-// GetRegisteredOwner and GetRegisteredOrganization. It does not read the
-// registry yet, so the fields keep their values.
-void CSettings::InitRegisteredOwner() {}
+// Registered owner and organisation of the machine; a value that cannot be
+// read leaves the field as it was.
+void CSettings::InitRegisteredOwner(CHarnRegistry &registry) {
+    CString owner = registry.GetRegisteredOwner();
+    if (!owner.IsEmpty()) m_strRegisteredUser = owner;
+    CString organization = registry.GetRegisteredOrganization();
+    if (!organization.IsEmpty()) m_strRegisteredCompany = organization;
+}
 
-// The registered home directory: the product registry object's
-// GetQuillbakHomeDir through the QuillbakPath setter (not read yet).
-void CSettings::InitQuillbakHome() {
+// The registered home directory is both the target and the current home.
+void CSettings::InitQuillbakHome(CHarnRegistry &registry) {
+    QuillbakPath(registry.GetQuillbakHomeDir());
+    m_strCurrentQuillbakPath = m_strQuillbakPath;
     m_bQuillbakExists = !m_strCurrentQuillbakPath.IsEmpty();
 }
 
-int CSettings::DatabaseFilesExist(LPCSTR lpszDBDir) {
-    if (!lpszDBDir || !*lpszDBDir || !CComputer::PathExists(lpszDBDir)) return 0;
-    return CComputer::PathEmpty(lpszDBDir, "QL*.DBD") ? 0 : 1;
-}
-
-void CSettings::InitBaseProductFacts() {
-    // Alert home, anti-virus product, job queue and database directory come
-    // from the product registry object and the job queue.
+void CSettings::InitBaseProductFacts(CHarnRegistry &registry) {
+    AlertPath(registry.GetAlertHomeDir());
+    m_strCurrentAlertPath = m_strAlertPath;
     m_bAlertExists = !m_strCurrentAlertPath.IsEmpty();
-    // The database directory is the product registry object's
-    // GetQuillbakDBDir; until it reports one there is none to look in.
-    m_bDBExists = DatabaseFilesExist(CString());
-    if (!m_bUninstall) {
-        // The installed alert build is what the product registry reports;
-        // until it reports one, nothing installed is newer than ours.
-        unsigned long installedAlertBuild = 0;
-        m_bNewAlertExists = CarriedAlertBuildNumber() < installedAlertBuild;
+
+    // A database exists when its registered folder holds a database file.
+    CString database = registry.GetQuillbakDBDir();
+    m_bDBExists = 0;
+    if (!database.IsEmpty() && CComputer::PathExists(database)) {
+        AppendBackSlash(database);
+        m_bDBExists = !CComputer::PathEmpty(database, "QL*.DBD");
     }
+
+    if (!m_bUninstall) m_bNewAlertExists = CarriedAlertBuildNumber() < registry.GetAlertBuildNumber();
 }
 
-// The client agent's registered home: the product registry object's
-// GetClientAgentHomeDir (not read yet).
-void CSettings::InitClientAgentHome() {
+void CSettings::InitClientAgentHome(CHarnRegistry &registry) {
+    ClientAgentPath(registry.GetClientAgentHomeDir());
+    m_strCurrentClientAgentPath = m_strClientAgentPath;
     m_bClientAgentExists = !m_strCurrentClientAgentPath.IsEmpty();
+}
+
+// The sub-type the installed product recorded; 0xFF (no record) gives -1.
+void CSettings::InitRecordedSubType(CHarnRegistry &registry) {
+    if (m_strProduct.IsEmpty()) return;
+    m_nProductSubType = (signed char)registry.GetSubType(m_strProduct);
 }
 
 void CSettings::InitUninstallSelection(CSetupIcf &icf) {
@@ -462,10 +473,12 @@ CString CSettings::ProgramFilesRoot() const {
     return result;
 }
 
-// IsUpgrade: the product registry object's version word for Product, when
-// non-zero and below 0x0606. It does not read the registry yet, so the flag
-// keeps its value.
-void CSettings::InitUpgradeFlag() {}
+// An installed version older than 6.6 is upgraded; the flag is only raised.
+void CSettings::InitUpgradeFlag(CHarnRegistry &registry) {
+    if (m_strProduct.IsEmpty()) return;
+    const WORD version = registry.GetVersionNumber(m_strProduct);
+    if (version != 0 && version < 0x0606) m_bIsUpgrade = 1;
+}
 
 // The setup information file of the medium tells the edition.
 void CSettings::InitSetupInformation(CSetupInf &inf) {

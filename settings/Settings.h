@@ -63,6 +63,7 @@ QL_EXTERN_C QL_API int AppendBackSlash(CString &str);
 
 class CSetupIcf;
 class CSetupInf;
+class CHarnRegistry;
 
 class QL_API CSettings {
     // Tests seed the fields that only the registry steps fill.
@@ -215,15 +216,14 @@ private:
 
     // Steps of Initialize, in their order.
     void InitProductMapName();
-    void InitRegisteredOwner();
-    void InitQuillbakHome();
-    void InitBaseProductFacts();
-    // 1 when the directory exists and holds a database file ("QL*.DBD").
-    static int DatabaseFilesExist(LPCSTR lpszDBDir);
-    void InitClientAgentHome();
+    void InitRegisteredOwner(CHarnRegistry &registry);
+    void InitQuillbakHome(CHarnRegistry &registry);
+    void InitBaseProductFacts(CHarnRegistry &registry);
+    void InitClientAgentHome(CHarnRegistry &registry);
+    void InitRecordedSubType(CHarnRegistry &registry);
     void InitUninstallSelection(CSetupIcf &icf);
     CString ProgramFilesRoot() const;
-    void InitUpgradeFlag();
+    void InitUpgradeFlag(CHarnRegistry &registry);
     void InitSetupInformation(CSetupInf &inf);
     void InitComponentCode();
     void InitBaseProductDefaults(const CString &programFiles, const CComputer &computer, CSetupInf &inf,

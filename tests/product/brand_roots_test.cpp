@@ -264,24 +264,27 @@ TEST_F(BrandRoots, AnObjectFromSettingsIsSetToWrite) {
 }
 
 TEST_F(BrandRoots, AReadingObjectStartsClear) {
-    RegistryProbe r(1);
+    RegistryProbe r(0);
     EXPECT_EQ(r.Mode(), 0u);
     EXPECT_EQ(r.Handle(), HKEY_LOCAL_MACHINE);
     EXPECT_EQ(r.NamedSubType(), (char)0xFF);
     EXPECT_TRUE(r.NumbersAndTextsClear());
     EXPECT_STREQ(r.Settings().LogFile(), "");
+    // Reading marks the object as read.
+    RegistryProbe read(1);
+    EXPECT_EQ(read.Mode(), (DWORD)KEY_READ);
 }
 
 TEST_F(BrandRoots, AnObjectOnAnotherMachineOwnsItsConnectionOnce) {
     winsim::CreateDefaultMachine("OTHER");
     char other[] = "OTHER";
     {
-        RegistryProbe r(1, other);
+        RegistryProbe r(0, other);
         EXPECT_NE(r.Handle(), HKEY_LOCAL_MACHINE);
         EXPECT_NE(r.Handle(), (HKEY)NULL);
         EXPECT_EQ(r.Machine(), "OTHER");
         RegistryProbe copy(r);
-        RegistryProbe assigned(1);
+        RegistryProbe assigned(0);
         assigned = r;
         EXPECT_EQ(copy.Handle(), r.Handle());
         EXPECT_EQ(assigned.Handle(), r.Handle());
@@ -295,10 +298,10 @@ TEST_F(BrandRoots, NamingThisMachineOrAnUnknownOne) {
     char self[] = "QLSERVER";
     char unknown[] = "NOWHERE";
     {
-        RegistryProbe local(1, self);
+        RegistryProbe local(0, self);
         EXPECT_EQ(local.Handle(), HKEY_LOCAL_MACHINE);
         EXPECT_EQ(local.Machine(), "QLSERVER");
-        RegistryProbe lost(1, unknown);
+        RegistryProbe lost(0, unknown);
         EXPECT_EQ(lost.Handle(), (HKEY)NULL);
         EXPECT_EQ(lost.Machine(), "NOWHERE");
     }

@@ -572,7 +572,7 @@ TEST_F(SettingsFiles, ConfigurationFoldersMoveBelowProgramFilesInAnInteractiveRu
     EXPECT_STREQ(s.QuillbakPath(), "C:\\Program Files\\QB2000\\");
     EXPECT_STREQ(s.AlertPath(), "C:\\Program Files\\Alerts\\");
     // Nothing else of the file is taken.
-    EXPECT_STREQ(s.RegisteredUser(), "");
+    EXPECT_STREQ(s.RegisteredUser(), "Administrator");
     EXPECT_STREQ(s.SystemAccountName(), "");
     EXPECT_TRUE(s.InstallManager());
     EXPECT_TRUE(s.InstallAlert());
@@ -659,7 +659,7 @@ TEST_F(SettingsFiles, BatchRunWithoutTheFileKeepsTheExpressDefaults) {
     CSettings s = Run(24, 1);
     EXPECT_STREQ(s.QuillbakPath(), "C:\\Program Files\\");
     EXPECT_STREQ(s.AlertPath(), "C:\\Program Files\\ALERT\\");
-    EXPECT_STREQ(s.RegisteredUser(), "");
+    EXPECT_STREQ(s.RegisteredUser(), "Administrator");
     EXPECT_TRUE(s.ExpressSetup());
     EXPECT_TRUE(s.InstallAlert());
 }
@@ -670,7 +670,7 @@ TEST_F(SettingsFiles, CopyOnlyModeIgnoresTheConfigurationFile) {
         CSettings s = Run(24, batch, 1);
         EXPECT_STREQ(s.QuillbakPath(), "C:\\Program Files\\") << batch;
         EXPECT_STREQ(s.AlertPath(), "C:\\Program Files\\ALERT\\") << batch;
-        EXPECT_STREQ(s.RegisteredUser(), "") << batch;
+        EXPECT_STREQ(s.RegisteredUser(), "Administrator") << batch;
         EXPECT_STREQ(s.SystemAccountDomain(), "") << batch;
         EXPECT_TRUE(s.InstallAlert()) << batch;
         EXPECT_FALSE(s.InstallSQL()) << batch;

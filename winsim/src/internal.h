@@ -120,6 +120,7 @@ void ResetRegistryHandles();
 void ResetModules();
 void ResetInstallerHandles();
 void ResetServiceHandles();
+void ResetNetConnections();
 
 }  // namespace winsim
 

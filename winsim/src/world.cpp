@@ -330,6 +330,7 @@ void ResetWorld() {
     ResetModules();
     ResetInstallerHandles();
     ResetServiceHandles();
+    ResetNetConnections();
     w.local = nullptr;
     w.machines.clear();
     w.faults.clear();

@@ -16,3 +16,8 @@ void BecomeController(const std::string &domain, const std::vector<std::string> 
     JoinDomain(domain, controllers, trusts);
     winsim::LocalMachine().productType = VER_NT_DOMAIN_CONTROLLER;
 }
+
+const char *NeighbourServer() {
+    if (!winsim::FindMachine("NEIGHBOUR")) winsim::CreateDefaultMachine("NEIGHBOUR");
+    return "NEIGHBOUR";
+}
