@@ -1,6 +1,7 @@
 // The product registry object's reads and writes: single values, the
 // product records, and the whole-object read, write and delete sequences.
 #include "HarnRegistry.h"
+#include "system/Computer.h"
 
 #include "BrandKit.h"
 #include "settings/SetupInf.h"
@@ -559,7 +560,7 @@ int CHarnRegistry::SetQuillbakEnvironmentVariables() {
     if (Registry() == HKEY_LOCAL_MACHINE) {
         char buffer[MAX_COMPUTERNAME_LENGTH + 1] = "";
         DWORD size = sizeof buffer;
-        if (!GetComputerNameA(buffer, &size)) return 0;
+        if (!CComputer::GetComputerNameA(buffer, &size)) return 0;
         name = buffer;
     } else {
         name = m_strMachine;
