@@ -7,6 +7,7 @@
 #include "qlsetrun/Report.h"
 
 #include <set>
+#include <stdexcept>
 #include <sstream>
 
 namespace {
@@ -42,6 +43,74 @@ TEST(ReportSections, ProgramsStartedAreTakenBeforeAndAfter) {
     // Started twice is two lines.
     EXPECT_EQ(programs->render(run, *programs).text,
               "+ #1 C:\\QB\\CONV.EXE /s (in C:\\QB)\n+ #2 C:\\QB\\CONV.EXE /s (in C:\\QB)\n");
+}
+
+const qlsetrun::Section &SectionNamed(const char *title) {
+    for (auto &s : qlsetrun::Sections())
+        if (std::string(s.title) == title) return s;
+    throw std::runtime_error(std::string("no section ") + title);
+}
+
+std::string Render(const char *title, std::map<std::string, std::string> before,
+                   std::map<std::string, std::string> after) {
+    qlsetrun::Run run;
+    run.sectionsBefore = before;
+    run.sectionsAfter = after;
+    const qlsetrun::Section &s = SectionNamed(title);
+    return s.render(run, s).text;
+}
+
+TEST(ReportSections, SharesShowEveryAccessListAndMarkWhatChanged) {
+    winsim::Machine &m = winsim::LocalMachine();
+    winsim::Share old;
+    old.netname = "OLD$";
+    old.path = "C:\\OLD";
+    m.shares["OLD$"] = old;
+    std::map<std::string, std::string> before, after;
+    qlsetrun::TakeSectionSnapshots(m, before);
+    m.shares.erase("OLD$");
+    winsim::Share home;
+    home.netname = "Quillbak$";
+    home.path = "C:\\QB";
+    home.remark = "home";
+    m.shares["Quillbak$"] = home;
+    m.shares["C$"].remark = "changed";
+    qlsetrun::TakeSectionSnapshots(m, after);
+    const std::string text = Render("Shares", before, after);
+    // Kept shares are listed unmarked, with their entries.
+    EXPECT_NE(text.find("  ADMIN$ C:\\WINNT"), std::string::npos) << text;
+    EXPECT_NE(text.find("- C$ C:\\ \"Default share\"\n-   (no access list"), std::string::npos) << text;
+    EXPECT_NE(text.find("+ C$ C:\\ \"changed\"\n+   (no access list"), std::string::npos) << text;
+    EXPECT_NE(text.find("+ Quillbak$ C:\\QB \"home\""), std::string::npos) << text;
+    EXPECT_NE(text.find("- OLD$ C:\\OLD"), std::string::npos) << text;
+}
+
+TEST(ReportSections, ServicesReportWhatTheRunDid) {
+    winsim::Machine &m = winsim::LocalMachine();
+    winsim::ServiceConfig engine;
+    engine.name = "QLJobEngine";
+    engine.displayName = "Job Engine";
+    engine.imagePath = "C:\\QB\\JOBSRV.EXE";
+    winsim::AddService(m, engine, SERVICE_RUNNING);
+    std::map<std::string, std::string> before, after;
+    qlsetrun::TakeSectionSnapshots(m, before);
+    winsim::ServiceConfig agent;
+    agent.name = "QLAgent";
+    agent.displayName = "Agent";
+    agent.imagePath = "C:\\QB\\AGENT.EXE";
+    winsim::AddService(m, agent);
+    qlsetrun::TakeSectionSnapshots(m, after);
+    EXPECT_EQ(Render("Services", before, after),
+              "created QLAgent: \"Agent\", demand start, LocalSystem, \"C:\\QB\\AGENT.EXE\", stopped\n");
+    EXPECT_EQ(Render("Services", before, before), "");
+}
+
+TEST(ReportSections, ProductRegistryShowsBeforeAndAfterWhenItChanged) {
+    std::map<std::string, std::string> same{{"Product registry", "home: C:\\QB\n"}};
+    EXPECT_EQ(Render("Product registry", same, same), "home: C:\\QB\n");
+    std::map<std::string, std::string> after{{"Product registry", "home: (none)\n"}};
+    EXPECT_EQ(Render("Product registry", same, after),
+              "before the run:\n  home: C:\\QB\nafter the run:\n  home: (none)\n");
 }
 
 TEST(ReportSections, EveryFileNameIsItsOwn) {

@@ -2,6 +2,7 @@
 
 #include "VerboseLog.h"
 
+#include "ProductReport.h"
 #include "actions/Frame.h"
 
 #include <filesystem>
@@ -150,6 +151,120 @@ std::string ProgramLines(const winsim::Machine &machine) {
     return lines;
 }
 
+// ---- shares: each share with its access list, before and after -------------------
+std::string ShareLines(const winsim::Machine &machine) {
+    std::string lines;
+    for (const std::string &l : winsim::DescribeShares(machine)) lines += l + "\n";
+    return lines;
+}
+
+// A share's block is its line and the indented lines of its entries.
+std::map<std::string, std::string> ShareBlocks(const std::string &text, std::vector<std::string> *order) {
+    std::map<std::string, std::string> blocks;
+    std::istringstream in(text);
+    std::string line, current;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line[0] != ' ') {
+            current = line.substr(0, line.find(' '));
+            if (order) order->push_back(current);
+        }
+        blocks[current] += line + "\n";
+    }
+    return blocks;
+}
+
+std::string Marked(const std::string &block, const char *mark) {
+    std::istringstream in(block);
+    std::string line, out;
+    while (std::getline(in, line)) out += mark + line + "\n";
+    return out;
+}
+
+// Every share after the run ("  " kept, "+ " new or changed, "- " gone or
+// as it was before a change), so the access lists can be read whole.
+SectionText Shares(const Run &run, const Section &self) {
+    auto text = [&](const std::map<std::string, std::string> &from) {
+        auto it = from.find(self.title);
+        return it == from.end() ? std::string() : it->second;
+    };
+    std::vector<std::string> order;
+    auto before = ShareBlocks(text(run.sectionsBefore), nullptr);
+    auto after = ShareBlocks(text(run.sectionsAfter), &order);
+    std::string out;
+    for (const std::string &name : order) {
+        auto was = before.find(name);
+        if (was == before.end())
+            out += Marked(after[name], "+ ");
+        else if (was->second != after[name])
+            out += Marked(was->second, "- ") + Marked(after[name], "+ ");
+        else
+            out += Marked(after[name], "  ");
+    }
+    for (auto &b : before)
+        if (!after.count(b.first)) out += Marked(b.second, "- ");
+    return Text(out);
+}
+
+// ---- services: what the run created, changed, started, stopped, deleted ------------
+std::string ServiceLines(const winsim::Machine &machine) {
+    // The manager's report moves the scripts on to the clock's time.
+    winsim::ServiceSnapshot services = winsim::SnapshotServices(const_cast<winsim::Machine &>(machine));
+    std::string lines;
+    for (const winsim::ServiceInfo &s : services)
+        lines += s.name + "\t" + s.displayName + "\t" + s.imagePath + "\t" + s.account + "\t" +
+                 std::to_string(s.startType) + "\t" + std::to_string(s.state) + "\t" +
+                 (s.markedForDelete ? "1" : "0") + "\n";
+    return lines;
+}
+
+winsim::ServiceSnapshot ParseServices(const std::string &text) {
+    winsim::ServiceSnapshot services;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::vector<std::string> f;
+        std::istringstream fields(line);
+        std::string field;
+        while (std::getline(fields, field, '\t')) f.push_back(field);
+        if (f.size() != 7) continue;
+        winsim::ServiceInfo s;
+        s.name = f[0];
+        s.displayName = f[1];
+        s.imagePath = f[2];
+        s.account = f[3];
+        s.startType = (DWORD)std::stoul(f[4]);
+        s.state = (DWORD)std::stoul(f[5]);
+        s.markedForDelete = f[6] == "1";
+        services.push_back(s);
+    }
+    return services;
+}
+
+SectionText Services(const Run &run, const Section &self) {
+    auto text = [&](const std::map<std::string, std::string> &from) {
+        auto it = from.find(self.title);
+        return it == from.end() ? std::string() : it->second;
+    };
+    std::string out;
+    for (const std::string &l :
+         winsim::DiffServices(ParseServices(text(run.sectionsBefore)), ParseServices(text(run.sectionsAfter))))
+        out += l + "\n";
+    return Text(out);
+}
+
+// ---- the product branch as the registry object reads it ------------------------------
+std::string ProductBranchLines(const winsim::Machine &) { return DescribeProductBranch(); }
+
+SectionText ProductBranch(const Run &run, const Section &self) {
+    auto text = [&](const std::map<std::string, std::string> &from) {
+        auto it = from.find(self.title);
+        return it == from.end() ? std::string() : it->second;
+    };
+    const std::string before = text(run.sectionsBefore), after = text(run.sectionsAfter);
+    if (before == after) return Text(after);
+    return Text("before the run:\n" + Marked(before, "  ") + "after the run:\n" + Marked(after, "  "));
+}
+
 std::string MachineLine(const Run &run) {
     const winsim::Machine &m = *run.machine;
     std::ostringstream o;
@@ -214,6 +329,9 @@ const std::vector<Section> &Sections() {
         {"Profile file changes", "profiles.txt", Profiles, nullptr, nullptr},
         {"Log file lines", "logfiles.txt", LogFiles, nullptr, nullptr},
         {"Programs started", "programs.txt", LineChanges, nullptr, ProgramLines},
+        {"Services", "services.txt", Services, nullptr, ServiceLines},
+        {"Shares", "shares.txt", Shares, nullptr, ShareLines},
+        {"Product registry", "product.txt", ProductBranch, nullptr, ProductBranchLines},
         {"Settings", "settings.txt", Settings, nullptr, nullptr},  // last: it may run the prologue
     };
     return kSections;
