@@ -171,4 +171,11 @@ TEST(MsiProductQuery, MalformedProductCodes) {
     EXPECT_EQ(MsiQueryProductStateA(nullptr), INSTALLSTATE_INVALIDARG);
 }
 
+TEST(MsiProductQuery, FeatureOfAnUnknownProductOrBadArguments) {
+    EXPECT_EQ(MsiQueryFeatureStateA(kUnknownProduct, "Vaxguard"), INSTALLSTATE_UNKNOWN);
+    EXPECT_EQ(MsiQueryFeatureStateA("QUILLBAK", "Vaxguard"), INSTALLSTATE_INVALIDARG);
+    EXPECT_EQ(MsiQueryFeatureStateA(nullptr, "Vaxguard"), INSTALLSTATE_INVALIDARG);
+    EXPECT_EQ(MsiQueryFeatureStateA(kUnknownProduct, nullptr), INSTALLSTATE_INVALIDARG);
+}
+
 }  // namespace
