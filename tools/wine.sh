@@ -36,18 +36,32 @@ unset DISPLAY WAYLAND_DISPLAY
 
 stop_wineserver() {
     if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
-        timeout 30 "$WINESERVER" -k 2>/dev/null || true
-        timeout 30 "$WINESERVER" -w 2>/dev/null || true
+        timeout 30 "${RUN_AS[@]}" WINEPREFIX="$WINEPREFIX" "$WINESERVER" -k 2>/dev/null || true
+        timeout 30 "${RUN_AS[@]}" WINEPREFIX="$WINEPREFIX" "$WINESERVER" -w 2>/dev/null || true
     fi
 }
 trap stop_wineserver EXIT
 trap 'exit 130' INT TERM
 
+# Who runs Wine. The installation runs as the caller (root in CI, an
+# administrator to the installer). The tests run as an unprivileged user when
+# the caller is root: Wine maps file attributes such as read-only onto Unix
+# permissions, and those do not bind root.
+RUN_AS=(env)
+run_unprivileged() {
+    if [ "$(id -u)" -eq 0 ]; then
+        id qlwine >/dev/null 2>&1 ||
+            useradd --system --create-home --home-dir /var/lib/qlwine --shell /usr/sbin/nologin qlwine
+        RUN_AS=(runuser -u qlwine -- env HOME=/var/lib/qlwine)
+    fi
+}
+run_as_caller() { RUN_AS=(env); }
+
 # w SECONDS PROGRAM ARGS... : a Windows program under wine64 with a time-out.
 w() {
     local limit=$1
     shift
-    timeout --kill-after=10 "$limit" "$WINE64" "$@"
+    timeout --kill-after=10 "$limit" "${RUN_AS[@]}" WINEPREFIX="$WINEPREFIX" "$WINE64" "$@"
 }
 
 # A fresh prefix at $1: headless, the oldest Windows version wine64 accepts.
@@ -55,6 +69,8 @@ new_prefix() {
     stop_wineserver
     export WINEPREFIX=$1
     rm -rf "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    [ "${RUN_AS[0]}" = env ] || chown qlwine: "$WINEPREFIX"
     w "$WINE_TIMEOUT" wineboot --init >"$LOGS/$(basename "$WINEPREFIX")-wineboot.log" 2>&1 ||
         { cat "$LOGS/$(basename "$WINEPREFIX")-wineboot.log"; fail "wineboot --init"; }
     # A 64-bit prefix refuses Windows 2000; Windows XP x64 (NT 5.2) is the
@@ -161,6 +177,7 @@ product_registered() {
 }
 
 package_step() {
+    run_as_caller
     build_dll
     build_package
     new_prefix "$OUT/prefix-package"
@@ -230,15 +247,57 @@ package_step() {
     stop_wineserver
 }
 
+# ---- winsim's conformance tests -----------------------------------------------------
+
+build_wine_tests() {
+    cmake -S tests/wine -B "$OUT/tests" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-x86_64-posix.cmake" \
+        -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build "$OUT/tests" -j "$JOBS" --target "$@"
+}
+
+conformance_step() {
+    run_unprivileged
+    build_dll
+    build_wine_tests test_winsim testmod wsprog
+    local bin=$OUT/conformance log=$LOGS/conformance.log rc=0
+    rm -rf "$bin"
+    mkdir -p "$bin"
+    cp "$OUT/tests/test_winsim.exe" "$OUT/tests/TESTMOD.DLL" "$OUT/tests/wsprog.exe" "$DLL" "$bin/"
+    wixl -a x64 -o "$bin/session.msi" tests/wine/session.wxs
+    # Some tests place programs beside the test program.
+    [ "${RUN_AS[0]}" = env ] || chown -R qlwine: "$bin"
+    new_prefix "$OUT/prefix-conformance"
+    run_tests "$bin" test_winsim.exe "$log" "${CONFORMANCE_TIMEOUT:-900}"
+    note "conformance: the tests that passed pass on the simulated machine too (bash tools/dev.sh test)"
+}
+
+# run_tests FOLDER PROGRAM LOG SECONDS : a GoogleTest program under Wine; shows
+# its result and summary, and on failure what failed.
+run_tests() {
+    local bin=$1 program=$2 log=$3 limit=$4 rc=0
+    (cd "$bin" && w "$limit" "$program") >"$log" 2>&1 || rc=$?
+    tr -d '\r' <"$log" | sed -n '/^\[==========\] .* ran\./,$p'
+    if [ "$rc" -eq 124 ] || [ "$rc" -eq 137 ]; then
+        tail -n 40 "$log"
+        fail "$program timed out after ${limit}s (log: $log)"
+    fi
+    if [ "$rc" -ne 0 ]; then
+        tr -d '\r' <"$log" | grep -a -B2 -A12 'Failure$' | head -n 120
+        fail "$program under Wine (log: $log)"
+    fi
+    stop_wineserver
+}
+
 # ---- main -------------------------------------------------------------------------
 
 mkdir -p "$LOGS"
 steps=("$@")
-[ ${#steps[@]} -gt 0 ] || steps=(package)
+[ ${#steps[@]} -gt 0 ] || steps=(package conformance)
 for step in "${steps[@]}"; do
     start=$SECONDS
     case "$step" in
     package) package_step ;;
+    conformance) conformance_step ;;
     *)
         sed -n '2,12p' "$0"
         exit 2
