@@ -251,7 +251,7 @@ package_step() {
 
 build_wine_tests() {
     cmake -S tests/wine -B "$OUT/tests" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-x86_64-posix.cmake" \
-        -DCMAKE_BUILD_TYPE=Release >/dev/null
+        -DCMAKE_BUILD_TYPE=Release -DQLSETGUI_BUILD_DIR="$ROOT/build-win-x86_64" >/dev/null
     cmake --build "$OUT/tests" -j "$JOBS" --target "$@"
 }
 
@@ -288,16 +288,33 @@ run_tests() {
     stop_wineserver
 }
 
+# ---- an option setup library over the exported classes ------------------------------
+
+option_step() {
+    run_unprivileged
+    build_dll
+    build_wine_tests qltestop test_option
+    local bin=$OUT/option
+    rm -rf "$bin"
+    mkdir -p "$bin"
+    cp "$OUT/tests/test_option.exe" "$OUT/tests/QLTESTOP.DLL" "$DLL" \
+        examples/setup-dir/QUILLBAK.ICF examples/setup-dir/QLBSETUP.INF "$bin/"
+    [ "${RUN_AS[0]}" = env ] || chown -R qlwine: "$bin"
+    new_prefix "$OUT/prefix-option"
+    run_tests "$bin" test_option.exe "$LOGS/option.log" 300
+}
+
 # ---- main -------------------------------------------------------------------------
 
 mkdir -p "$LOGS"
 steps=("$@")
-[ ${#steps[@]} -gt 0 ] || steps=(package conformance)
+[ ${#steps[@]} -gt 0 ] || steps=(package conformance option)
 for step in "${steps[@]}"; do
     start=$SECONDS
     case "$step" in
     package) package_step ;;
     conformance) conformance_step ;;
+    option) option_step ;;
     *)
         sed -n '2,12p' "$0"
         exit 2
