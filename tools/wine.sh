@@ -48,14 +48,21 @@ trap 'exit 130' INT TERM
 # the caller is root: Wine maps file attributes such as read-only onto Unix
 # permissions, and those do not bind root.
 RUN_AS=(env)
+PREFIXES=$OUT
 run_unprivileged() {
     if [ "$(id -u)" -eq 0 ]; then
         id qlwine >/dev/null 2>&1 ||
             useradd --system --create-home --home-dir /var/lib/qlwine --shell /usr/sbin/nologin qlwine
         RUN_AS=(runuser -u qlwine -- env HOME=/var/lib/qlwine)
+        # Its prefixes and programs live in its home: it may not be able to
+        # reach into the caller's folders.
+        PREFIXES=/var/lib/qlwine
     fi
 }
-run_as_caller() { RUN_AS=(env); }
+run_as_caller() {
+    RUN_AS=(env)
+    PREFIXES=$OUT
+}
 
 # w SECONDS PROGRAM ARGS... : a Windows program under wine64 with a time-out.
 w() {
@@ -64,10 +71,10 @@ w() {
     timeout --kill-after=10 "$limit" "${RUN_AS[@]}" WINEPREFIX="$WINEPREFIX" "$WINE64" "$@"
 }
 
-# A fresh prefix at $1: headless, the oldest Windows version wine64 accepts.
+# A fresh prefix named $1: headless, the oldest Windows version wine64 accepts.
 new_prefix() {
     stop_wineserver
-    export WINEPREFIX=$1
+    export WINEPREFIX=$PREFIXES/$1
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     [ "${RUN_AS[0]}" = env ] || chown qlwine: "$WINEPREFIX"
@@ -180,7 +187,7 @@ package_step() {
     run_as_caller
     build_dll
     build_package
-    new_prefix "$OUT/prefix-package"
+    new_prefix prefix-package
     local home="$WINEPREFIX/drive_c/Program Files/Quillbak" key='HKLM\SOFTWARE\Veltmark\QuillbakTest'
     local inst=$LOGS/install.log uninst=$LOGS/uninstall.log seen
     rm -f "$LOGS"/install*.log "$LOGS"/uninstall.log "$LOGS"/msiexec-console.log
@@ -259,14 +266,12 @@ conformance_step() {
     run_unprivileged
     build_dll
     build_wine_tests test_winsim testmod wsprog
-    local bin=$OUT/conformance log=$LOGS/conformance.log rc=0
+    local bin=$OUT/conformance log=$LOGS/conformance.log
     rm -rf "$bin"
     mkdir -p "$bin"
     cp "$OUT/tests/test_winsim.exe" "$OUT/tests/TESTMOD.DLL" "$OUT/tests/wsprog.exe" "$DLL" "$bin/"
     wixl -a x64 -o "$bin/session.msi" tests/wine/session.wxs
-    # Some tests place programs beside the test program.
-    [ "${RUN_AS[0]}" = env ] || chown -R qlwine: "$bin"
-    new_prefix "$OUT/prefix-conformance"
+    new_prefix prefix-conformance
     run_tests "$bin" test_winsim.exe "$log" "${CONFORMANCE_TIMEOUT:-900}"
     note "conformance: the tests that passed pass on the simulated machine too (bash tools/dev.sh test)"
 }
@@ -275,7 +280,12 @@ conformance_step() {
 # its result and summary, and on failure what failed.
 run_tests() {
     local bin=$1 program=$2 log=$3 limit=$4 rc=0
-    (cd "$bin" && w "$limit" "$program") >"$log" 2>&1 || rc=$?
+    # The programs run from inside the prefix, owned by whoever runs Wine
+    # (some tests place programs beside the test program).
+    local run=$WINEPREFIX/drive_c/qltests
+    cp -r "$bin" "$run"
+    [ "${RUN_AS[0]}" = env ] || chown -R qlwine: "$run"
+    (cd "$run" && w "$limit" "$program") >"$log" 2>&1 || rc=$?
     tr -d '\r' <"$log" | sed -n '/^\[==========\] .* ran\./,$p'
     if [ "$rc" -eq 124 ] || [ "$rc" -eq 137 ]; then
         tail -n 40 "$log"
@@ -299,8 +309,7 @@ option_step() {
     mkdir -p "$bin"
     cp "$OUT/tests/test_option.exe" "$OUT/tests/QLTESTOP.DLL" "$DLL" \
         examples/setup-dir/QUILLBAK.ICF examples/setup-dir/QLBSETUP.INF "$bin/"
-    [ "${RUN_AS[0]}" = env ] || chown -R qlwine: "$bin"
-    new_prefix "$OUT/prefix-option"
+    new_prefix prefix-option
     run_tests "$bin" test_option.exe "$LOGS/option.log" 300
 }
 
