@@ -8,8 +8,10 @@
 #   option       a test option setup library built against the library's
 #                headers and import library, driven by a test program
 # Run through `bash tools/dev.sh wine`, which installs what it needs first.
-# Every step runs in its own fresh prefix under build-wine/, headless, with a
-# time-out; the prefix's wineserver is stopped at the end, also on failure.
+# Every step runs in its own fresh, headless prefix (under build-wine/, or in
+# the home of the unprivileged user that runs the tests), every Wine command
+# with a time-out; the prefix's wineserver is stopped at the end, also on
+# failure.
 # Logs stay in build-wine/logs/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
