@@ -6,6 +6,9 @@
 #   sanitize  the suite under AddressSanitizer and UndefinedBehaviorSanitizer
 #   windows   cross-build QLSETGUI.dll (i686, and x86_64 for wine64) and check its exports
 #   bench     build the benchmarks (not run)
+#   wine      the x86_64 DLL under wine64: the test package through msiexec,
+#             the winsim conformance tests, an option setup library
+#             (`wine -- package` and so on for one of them; tools/wine.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 JOBS=${JOBS:-2}
@@ -71,6 +74,13 @@ windows)
     echo "i686 DLL imports:"
     i686-w64-mingw32-objdump -p build-win-i686/QLSETGUI.dll | grep 'DLL Name'
     ;;
+wine)
+    shift
+    [ "${1:-}" = "--" ] && shift
+    # wine64 only: this machine runs no 32-bit programs (no wine32, no i386).
+    need cmake ninja-build g++-mingw-w64-x86-64 wine wine64 msitools wixl googletest
+    bash tools/wine.sh "$@"
+    ;;
 bench)
     linux_deps
     need libbenchmark-dev
@@ -78,7 +88,7 @@ bench)
     cmake --build build-bench -j "$JOBS"
     ;;
 *)
-    sed -n '2,9p' "$0"
+    sed -n '2,12p' "$0"
     exit 2
     ;;
 esac

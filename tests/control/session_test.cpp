@@ -71,10 +71,10 @@ TEST_F(SessionTest, FeatureStates) {
     Installer().features["Server"] = winsim::Feature{INSTALLSTATE_LOCAL, INSTALLSTATE_UNKNOWN};
     Installer().features["Manager"] = winsim::Feature{};
     INSTALLSTATE installed, action;
-    ASSERT_EQ(MsiQueryFeatureStateA(session_, "Server", &installed, &action), (UINT)ERROR_SUCCESS);
+    ASSERT_EQ(MsiGetFeatureStateA(session_, "Server", &installed, &action), (UINT)ERROR_SUCCESS);
     EXPECT_EQ(installed, INSTALLSTATE_LOCAL);
     EXPECT_EQ(action, INSTALLSTATE_UNKNOWN);
-    ASSERT_EQ(MsiQueryFeatureStateA(session_, "Manager", &installed, &action), (UINT)ERROR_SUCCESS);
+    ASSERT_EQ(MsiGetFeatureStateA(session_, "Manager", &installed, &action), (UINT)ERROR_SUCCESS);
     EXPECT_EQ(installed, INSTALLSTATE_ABSENT);
 
     const struct {
@@ -91,7 +91,26 @@ TEST_F(SessionTest, FeatureStates) {
     }
     EXPECT_EQ(Installer().features.at("Manager").action, INSTALLSTATE_LOCAL);
     // Feature names are keys of the Feature table: case counts.
-    EXPECT_EQ(MsiQueryFeatureStateA(session_, "server", &installed, &action), (UINT)ERROR_UNKNOWN_FEATURE);
+    EXPECT_EQ(MsiGetFeatureStateA(session_, "server", &installed, &action), (UINT)ERROR_UNKNOWN_FEATURE);
+}
+
+TEST_F(SessionTest, FeatureStateOfAnInstalledProduct) {
+    auto &product = winsim::LocalMachine().products[kProduct];
+    product.state = INSTALLSTATE_DEFAULT;
+    product.features["Vaxguard"] = INSTALLSTATE_LOCAL;
+    product.features["SQL"] = INSTALLSTATE_ABSENT;
+    EXPECT_EQ(MsiQueryFeatureStateA(kProduct, "Vaxguard"), INSTALLSTATE_LOCAL);
+    EXPECT_EQ(MsiQueryFeatureStateA(winsim::Lower(kProduct).c_str(), "Vaxguard"), INSTALLSTATE_LOCAL);
+    EXPECT_EQ(MsiQueryFeatureStateA(kProduct, "SQL"), INSTALLSTATE_ABSENT);
+    // Feature names keep their case, as in the Feature table.
+    EXPECT_EQ(MsiQueryFeatureStateA(kProduct, "vaxguard"), INSTALLSTATE_UNKNOWN);
+    EXPECT_EQ(MsiQueryFeatureStateA(kProduct, "Server"), INSTALLSTATE_UNKNOWN);
+    // The session's own feature table is another thing.
+    INSTALLSTATE installed, action;
+    EXPECT_EQ(MsiGetFeatureStateA(session_, "Vaxguard", &installed, &action), (UINT)ERROR_UNKNOWN_FEATURE);
+    // A product that is known but not installed has no features.
+    product.state = INSTALLSTATE_UNKNOWN;
+    EXPECT_EQ(MsiQueryFeatureStateA(kProduct, "Vaxguard"), INSTALLSTATE_UNKNOWN);
 }
 
 TEST_F(SessionTest, ProductStateAndInfo) {

@@ -17,7 +17,10 @@ protected:
         DWORD n = GetTempPathA(MAX_PATH, temp);
         ASSERT_GT(n, 0u);
         ASSERT_LT(n, (DWORD)MAX_PATH);
-        base_ = std::string(temp) + "wsfiles";
+        // A folder of its own per test: on a real machine a handle that a
+        // failed test left open keeps its folder, and must not fail the next.
+        static unsigned run = 0;
+        base_ = std::string(temp) + "wsfiles" + std::to_string(++run);
         RemoveTree(base_);
         ASSERT_TRUE(CreateDirectoryA(base_.c_str(), nullptr)) << GetLastError();
         GetCurrentDirectoryA(MAX_PATH, savedCurrent_);

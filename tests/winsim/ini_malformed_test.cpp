@@ -2,6 +2,7 @@
 // binary junk, unbalanced brackets. Nothing may overrun; what can be read
 // is read.
 #include "files_scratch.h"
+#include "support/wine.h"
 
 #include <cstring>
 
@@ -34,6 +35,7 @@ TEST_F(IniMalformed, LongValueIsCutToTheBuffer) {
 }
 
 TEST_F(IniMalformed, LongLinesWithoutStructure) {
+    SKIP_ON_WINE("the profile functions are Wine's own: malformed files are parsed and rewritten differently");
     std::string text = "[s]\r\n" + std::string(70 * 1024, 'x') + "\r\n[" + std::string(70 * 1024, 'y') +
                        "\r\n[t]\r\nk=found\r\n";
     ASSERT_TRUE(WriteText(file_, text));
@@ -45,6 +47,7 @@ TEST_F(IniMalformed, LongLinesWithoutStructure) {
 }
 
 TEST_F(IniMalformed, BinaryJunkAroundAValidSection) {
+    SKIP_ON_WINE("the profile functions are Wine's own: malformed files are parsed and rewritten differently");
     std::string junk;
     for (int i = 0; i < 4096; ++i) junk += (char)((i * 7919) & 0xFF);
     std::string text = junk + "\r\n[ok]\r\nkey=value\r\n" + junk;
@@ -62,6 +65,7 @@ TEST_F(IniMalformed, BinaryJunkAroundAValidSection) {
 }
 
 TEST_F(IniMalformed, Brackets) {
+    SKIP_ON_WINE("the profile functions are Wine's own: malformed files are parsed and rewritten differently");
     ASSERT_TRUE(WriteText(file_, "[\r\n[]]\r\n]x=1\r\n[a]]b]\r\nk=v\r\n[[c]\r\nk=w\r\n"));
     EXPECT_EQ(Get("a", "k"), "v");    // the name ends at the first ']'
     EXPECT_EQ(Get("[c", "k"), "w");   // '[' may be part of a name

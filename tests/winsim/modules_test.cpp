@@ -7,6 +7,7 @@
 #include <string>
 
 #include "support/libraries.h"
+#include "support/wine.h"
 
 namespace {
 
@@ -37,6 +38,7 @@ TEST(LoadLibraryEx, AlteredSearchPathLoadsByFullPath) {
 }
 
 TEST(LoadLibraryEx, ReservedFileHandleMustBeNull) {
+    SKIP_ON_WINE("LoadLibraryExA ignores a non-null reserved file handle");
     char path[MAX_PATH];
     SystemPath(path, "TESTMOD.DLL");
     PlaceTestLibrary(path);

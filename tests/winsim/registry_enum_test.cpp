@@ -1,5 +1,6 @@
 // Enumerating subkeys and values, and RegQueryInfoKey.
 #include "registry_fixture.h"
+#include "support/wine.h"
 
 #include <cstdio>
 #include <cstring>
@@ -9,6 +10,7 @@ namespace {
 using regtest::RegistryTest;
 
 TEST_F(RegistryTest, SubkeysEnumerateSortedWithoutCase) {
+    SKIP_ON_WINE("RegEnumKeyExA sorts sub-keys by character code ('_' first), not as Windows does");
     for (const char *name : {"beta", "Alpha", "_under", "GAMMA", "a1"}) MakeKey(name);
     EXPECT_EQ(SubkeyNames(root_), (std::vector<std::string>{"a1", "Alpha", "beta", "GAMMA", "_under"}));
 
@@ -46,6 +48,7 @@ TEST_F(RegistryTest, SubkeyNameBufferTooSmall) {
 }
 
 TEST_F(RegistryTest, EnumKeyBadParameters) {
+    SKIP_ON_WINE("RegEnumKeyExA writes through a null name buffer or length pointer (page fault)");
     MakeKey("K");
     char name[8];
     DWORD cch = sizeof name, reserved = 0;
@@ -96,6 +99,7 @@ TEST_F(RegistryTest, EnumerationFollowsChanges) {
 }
 
 TEST_F(RegistryTest, ValuesEnumerateInCreationOrder) {
+    SKIP_ON_WINE("RegEnumValueA returns values sorted by name, not in creation order");
     SetDword(root_, "zeta", 1);
     SetString(root_, "Alpha", "a");
     SetDword(root_, "mid", 3);
@@ -125,6 +129,7 @@ TEST_F(RegistryTest, ValuesEnumerateInCreationOrder) {
 // Which of name, name length, type, data and data size RegEnumValueA fills
 // when one of the buffers is too small.
 TEST_F(RegistryTest, EnumValueBufferRules) {
+    SKIP_ON_WINE("RegEnumValueA writes part of the name into a buffer that is too small");
     ASSERT_EQ(RegSetValueExA(root_, "Test", 0, REG_SZ, (const BYTE *)"foobar", 7), ERROR_SUCCESS);
     const struct {
         const char *what;
@@ -191,6 +196,7 @@ TEST_F(RegistryTest, EnumValueTerminatesBareStringsWhenThereIsRoom) {
 }
 
 TEST_F(RegistryTest, QueryInfoKeyCountsAndLengths) {
+    SKIP_ON_WINE("RegQueryInfoKeyA accepts a non-null reserved pointer");
     HKEY k = Create("Info");
     DWORD subkeys = 99, maxSubKey = 99, maxClass = 99, values = 99, maxValueName = 99, maxValue = 99;
     FILETIME written{};

@@ -1,6 +1,7 @@
 // Registry keys: opening, creating, closing and deleting them, path rules,
 // access rights and handles to deleted keys.
 #include "registry_fixture.h"
+#include "support/wine.h"
 
 #include <functional>
 
@@ -72,6 +73,7 @@ TEST_F(RegistryTest, OpenPathForms) {
 }
 
 TEST_F(RegistryTest, OpenWithoutSubkeyGivesANewHandleToTheSameKey) {
+    SKIP_ON_WINE("RegOpenKeyExA refuses a sub-key name of a single backslash (ERROR_BAD_PATHNAME)");
     const char *self[] = {nullptr, "", "\\"};
     SetDword(root_, "Marker", 7);
     for (const char *sub : self) {
@@ -99,6 +101,7 @@ TEST_F(RegistryTest, CreatePathForms) {
 }
 
 TEST_F(RegistryTest, MissingResultPointers) {
+    SKIP_ON_WINE("RegOpenKeyExA writes the key through a null result pointer (page fault)");
     EXPECT_EQ(RegOpenKeyExA(root_, "X", 0, KEY_READ, nullptr), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(RegOpenKeyA(root_, "X", nullptr), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(RegCreateKeyExA(root_, "X", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, nullptr, nullptr), ERROR_BADKEY);
@@ -107,6 +110,7 @@ TEST_F(RegistryTest, MissingResultPointers) {
 }
 
 TEST_F(RegistryTest, LegacyOpenAndCreate) {
+    SKIP_ON_WINE("RegCreateKeyA with no sub-key returns a new handle, not the one passed in");
     HKEY k = nullptr;
     // No subkey: the very handle passed in comes back.
     EXPECT_EQ(RegOpenKeyA(root_, nullptr, &k), ERROR_SUCCESS);
@@ -173,6 +177,7 @@ TEST_F(RegistryTest, ClassesRootIsTheClassesKeyOfTheMachine) {
 }
 
 TEST_F(RegistryTest, NoNewKeysDirectlyUnderLocalMachineOrUsers) {
+    SKIP_ON_WINE("keys can be created directly under HKEY_LOCAL_MACHINE and HKEY_USERS");
     HKEY k = nullptr;
     EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "WinsimNewHive", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr),
               ERROR_ACCESS_DENIED);
@@ -240,6 +245,7 @@ TEST_F(RegistryTest, CreatingSubkeysIgnoresTheAccessOfTheParentHandle) {
 
 // What a handle opened with a given access lets through.
 TEST_F(RegistryTest, AccessRightsOfHandles) {
+    SKIP_ON_WINE("registry handles do not enforce the access they were opened with");
     HKEY setup = Create("Guarded\\Sub");
     RegCloseKey(setup);
     ASSERT_EQ(RegOpenKeyExA(root_, "Guarded", 0, KEY_ALL_ACCESS, &setup), ERROR_SUCCESS);

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "support/wine.h"
+
 #include <cstring>
 #include <string>
 
@@ -90,6 +92,7 @@ TEST_F(EnvironmentTest, Expansion) {
 }
 
 TEST_F(EnvironmentTest, ExpansionSizing) {
+    SKIP_ON_WINE("ExpandEnvironmentStringsA writes the start of the text into a buffer that is too small");
     char buffer[32];
     memset(buffer, '#', sizeof buffer);
     EXPECT_EQ(ExpandEnvironmentStringsA("%QL_TEST_HOME%\\x", nullptr, 0), 14u);

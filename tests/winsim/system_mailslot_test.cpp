@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "support/wine.h"
+
 #include <cstring>
 #include <string>
 
@@ -52,6 +54,7 @@ TEST_F(MailslotTest, EmptySlot) {
 }
 
 TEST_F(MailslotTest, EachReadTakesOneWholeMessage) {
+    SKIP_ON_WINE("GetMailslotInfo counts one message waiting however many are queued");
     HANDLE client = OpenClient(kSlot);
     ASSERT_NE(client, INVALID_HANDLE_VALUE);
     const std::string messages[] = {"QLSERVER 3 1", "x", "QLSERVER 4 2 done"};
@@ -68,6 +71,7 @@ TEST_F(MailslotTest, EachReadTakesOneWholeMessage) {
 }
 
 TEST_F(MailslotTest, ShortBufferLeavesTheMessageQueued) {
+    SKIP_ON_WINE("ReadFile with a buffer too small for the message returns part of it instead of failing with ERROR_INSUFFICIENT_BUFFER");
     HANDLE client = OpenClient(kSlot);
     ASSERT_NE(client, INVALID_HANDLE_VALUE);
     ASSERT_TRUE(Send(client, "twelve chars"));
@@ -106,6 +110,7 @@ TEST_F(MailslotTest, NoListenerFailsAtOnce) {
 }
 
 TEST_F(MailslotTest, OwnComputerNameIsThisMachine) {
+    SKIP_ON_WINE("a mailslot opens only as \\\\.\\mailslot\\..., not under the computer's own name");
     char name[MAX_COMPUTERNAME_LENGTH + 1];
     DWORD size = sizeof name;
     ASSERT_TRUE(GetComputerNameA(name, &size));

@@ -91,11 +91,14 @@ WINSIM_BEGIN_DECLS
 WINMSIAPI UINT WINAPI MsiCloseHandle(MSIHANDLE hAny);
 WINMSIAPI UINT WINAPI MsiCloseAllHandles(void);
 WINMSIAPI INSTALLSTATE WINAPI MsiQueryProductStateA(LPCSTR szProduct);
+// The installed state of a feature of an installed product (no session).
+WINMSIAPI INSTALLSTATE WINAPI MsiQueryFeatureStateA(LPCSTR szProduct, LPCSTR szFeature);
 WINMSIAPI UINT WINAPI MsiGetProductInfoA(LPCSTR szProduct, LPCSTR szAttribute, LPSTR lpValueBuf,
                                          LPDWORD pcchValueBuf);
 WINSIM_END_DECLS
 
 #define MsiQueryProductState MsiQueryProductStateA
+#define MsiQueryFeatureState MsiQueryFeatureStateA
 #define MsiGetProductInfo MsiGetProductInfoA
 
 #endif

@@ -35,8 +35,8 @@ WINMSIAPI UINT WINAPI MsiSetPropertyA(MSIHANDLE hInstall, LPCSTR szName, LPCSTR 
 WINMSIAPI BOOL WINAPI MsiGetMode(MSIHANDLE hInstall, MSIRUNMODE eRunMode);
 WINMSIAPI UINT WINAPI MsiSetMode(MSIHANDLE hInstall, MSIRUNMODE eRunMode, BOOL fState);
 WINMSIAPI UINT WINAPI MsiSetInstallLevel(MSIHANDLE hInstall, int iInstallLevel);
-WINMSIAPI UINT WINAPI MsiQueryFeatureStateA(MSIHANDLE hInstall, LPCSTR szFeature, INSTALLSTATE *piInstalled,
-                                            INSTALLSTATE *piAction);
+WINMSIAPI UINT WINAPI MsiGetFeatureStateA(MSIHANDLE hInstall, LPCSTR szFeature, INSTALLSTATE *piInstalled,
+                                          INSTALLSTATE *piAction);
 WINMSIAPI UINT WINAPI MsiSetFeatureStateA(MSIHANDLE hInstall, LPCSTR szFeature, INSTALLSTATE iState);
 WINMSIAPI MSIHANDLE WINAPI MsiCreateRecord(UINT cParams);
 WINMSIAPI UINT WINAPI MsiRecordGetFieldCount(MSIHANDLE hRecord);
@@ -52,7 +52,7 @@ WINSIM_END_DECLS
 
 #define MsiGetProperty MsiGetPropertyA
 #define MsiSetProperty MsiSetPropertyA
-#define MsiQueryFeatureState MsiQueryFeatureStateA
+#define MsiGetFeatureState MsiGetFeatureStateA
 #define MsiSetFeatureState MsiSetFeatureStateA
 #define MsiRecordSetString MsiRecordSetStringA
 #define MsiRecordGetString MsiRecordGetStringA

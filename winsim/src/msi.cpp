@@ -308,9 +308,9 @@ extern "C" UINT WINAPI MsiSetInstallLevel(MSIHANDLE hInstall, int iInstallLevel)
 }
 
 // ---- features --------------------------------------------------------------------------
-extern "C" UINT WINAPI MsiQueryFeatureStateA(MSIHANDLE hInstall, LPCSTR szFeature, INSTALLSTATE *piInstalled,
-                                             INSTALLSTATE *piAction) {
-    WINSIM_FAULT_RETURN_CODE("MsiQueryFeatureStateA");
+extern "C" UINT WINAPI MsiGetFeatureStateA(MSIHANDLE hInstall, LPCSTR szFeature, INSTALLSTATE *piInstalled,
+                                           INSTALLSTATE *piAction) {
+    WINSIM_FAULT_RETURN_CODE("MsiGetFeatureStateA");
     std::lock_guard<std::recursive_mutex> g(WorldLock());
     InstallerSession *s = SessionOf(hInstall);
     if (!s) return ERROR_INVALID_HANDLE;
@@ -347,6 +347,20 @@ extern "C" INSTALLSTATE WINAPI MsiQueryProductStateA(LPCSTR szProduct) {
     auto it = m.products.find(szProduct);
     if (it == m.products.end()) return INSTALLSTATE_UNKNOWN;
     return (INSTALLSTATE)it->second.state;
+}
+
+// Feature names of an installed product are case-sensitive, as in its
+// Feature table; an unknown product or feature is INSTALLSTATE_UNKNOWN.
+extern "C" INSTALLSTATE WINAPI MsiQueryFeatureStateA(LPCSTR szProduct, LPCSTR szFeature) {
+    WINSIM_FAULT_RETURN("MsiQueryFeatureStateA", INSTALLSTATE_UNKNOWN);
+    std::lock_guard<std::recursive_mutex> g(WorldLock());
+    if (!IsProductCode(szProduct) || !szFeature) return INSTALLSTATE_INVALIDARG;
+    Machine &m = LocalMachine();
+    auto it = m.products.find(szProduct);
+    if (it == m.products.end() || it->second.state == INSTALLSTATE_UNKNOWN) return INSTALLSTATE_UNKNOWN;
+    auto f = it->second.features.find(szFeature);
+    if (f == it->second.features.end()) return INSTALLSTATE_UNKNOWN;
+    return (INSTALLSTATE)f->second;
 }
 
 // An attribute the installer knows but the product does not carry reads as

@@ -117,6 +117,7 @@ struct InstallerLogEntry {
 struct InstalledProduct {
     int state = 5;                                    // INSTALLSTATE_DEFAULT
     std::map<std::string, std::string> info;          // "InstallSource", "VersionString", ...
+    std::map<std::string, int> features;              // installed state of each feature
 };
 
 struct Feature {
