@@ -11,6 +11,16 @@
 
 #include "support/network.h"
 
+// The SDK's NT statuses live in ntstatus.h, which cannot sit beside
+// windows.h without WIN32_NO_STATUS; the few these tests compare with:
+#ifndef STATUS_MORE_ENTRIES
+#define STATUS_SUCCESS ((NTSTATUS)0x00000000L)
+#define STATUS_MORE_ENTRIES ((NTSTATUS)0x00000105L)
+#define STATUS_NO_MORE_ENTRIES ((NTSTATUS)0x8000001AL)
+#define STATUS_ACCESS_DENIED ((NTSTATUS)0xC0000022L)
+#define RPC_NT_SERVER_UNAVAILABLE ((NTSTATUS)0xC0020017L)
+#endif
+
 static_assert(sizeof(void *) != 4 || sizeof(WKSTA_INFO_100) == 20, "WKSTA_INFO_100");
 static_assert(sizeof(void *) != 4 || sizeof(SERVER_INFO_101) == 24, "SERVER_INFO_101");
 static_assert(sizeof(void *) != 4 || (sizeof(SHARE_INFO_2) == 32 && sizeof(SHARE_INFO_502) == 40 &&
