@@ -68,7 +68,10 @@ extern "C" __attribute__((visibility("default"))) int WINAPI KeyconvCopyRegSubTr
     if (!root) return 0;
     winsim::RegKey *src = Walk(root.get(), from, false);
     if (!src) return 0;
-    CopyTree(*src, *Walk(root.get(), to, true));
+    // Taken whole first: a target inside the source must not copy itself.
+    winsim::RegKey snapshot;
+    CopyTree(*src, snapshot);
+    CopyTree(snapshot, *Walk(root.get(), to, true));
     if (move && !from.empty()) {
         std::string prefix = HiveName(hive) == "HKU" ? "HKU\\" : HiveName(hive) + "\\";
         winsim::LocalMachine().registry.Delete(prefix + from);
