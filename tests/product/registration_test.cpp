@@ -539,3 +539,29 @@ TEST_F(Registration, WriteThenDeleteGivesBackTheRegistry) {
 }
 
 }  // namespace
+
+namespace {
+
+// The settings learn of the anti-virus product from its alert file, and then
+// keep the alert component at uninstall.
+TEST(SettingsAntiVirus, FoundByInitializeAndKeepsTheAlertComponent) {
+    tagSETUP_INFO info;
+    memset(&info, 0, sizeof info);
+    info.lProductType = 24;
+    CSettings without(&info, 1);
+    without.Initialize();
+    EXPECT_EQ(without.VaxwallExists(), 0);
+    EXPECT_TRUE(without.InstallAlert());
+    winsim::LocalMachine().PutFile("C:\\WINNT\\VAXGUARD.ALT", "x");
+    CSettings with(&info, 1);
+    with.Initialize();
+    EXPECT_EQ(with.VaxwallExists(), 1);
+    EXPECT_FALSE(with.InstallAlert());
+    // Only the base product asks.
+    info.lProductType = 36;
+    CSettings agent(&info, 1);
+    agent.Initialize();
+    EXPECT_EQ(agent.VaxwallExists(), 0);
+}
+
+}  // namespace
