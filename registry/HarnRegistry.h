@@ -180,6 +180,109 @@ public:
     static int DeleteEnvironmentVariable(const char *lpszName);
     static int SetEventLogApplication(const char *lpszSource, const char *lpszMessageFile, DWORD dwTypes);
 
+    // ---- product records -----------------------------------------------------------
+    // Writes the 49-byte record as value `name` of the products key.
+    static int RegisterProduct(const char *lpszName, tagProductStruct *pRecord);
+    // Removes the record; an emptied products key goes with it.
+    static int UnregisterProduct(const char *lpszName);
+    // The same on the former maker's products key.
+    int UnregisterHarnockProduct(const char *lpszName);
+    // A record under any of the four products keys counts.
+    static int IsProductInstalled(const char *lpszName, HKEY hKey);
+    int IsProductInstalled(const char *lpszName);
+    // 1 when this machine's record carries exactly that major and minor version.
+    int IsProductInstalled(const char *lpszName, WORD wMajor, WORD wMinor);
+    // Moves the record of an older version aside, under OldProducts (before
+    // 6.6) or VMOldProducts; 0 when none is older than major.minor.
+    int SavePerviousRegisterProduct(const char *lpszName, WORD wMajor, WORD wMinor);
+
+    // ---- installed components and neighbours --------------------------------------
+    static int IsQuillbakServerInstalled(HKEY hKey);
+    static int IsQuillbakManagerInstalled(HKEY hKey);
+    static int IsQuillbakAdminInstalled(HKEY hKey);
+    int IsQuillbakServerInstalled();
+    int IsQuillbakManagerInstalled();
+    int IsQuillbakAdminInstalled();
+    // The anti-virus product leaves an alert file of its own ("*.ALT") in the
+    // Windows directory; the key is not consulted.
+    static int VaxwallExists(HKEY hKey);
+
+    // ---- maker-wide installed-products entry ----------------------------------------
+    int SetVMITProduct();
+    void DeleteVMITProductBranch();
+
+    // ---- shared-file reference counts -------------------------------------------------
+    static int IncrementSharedDLLCount(const char *lpszPath, int bKeepExisting);
+    // The new count; a count of 1 removes the value, 0 stays 0.
+    static DWORD DecrementSharedDLLCount(const char *lpszPath);
+
+    // ---- Add/Remove Programs entry ----------------------------------------------------
+    static int CreateUninstallKey(const char *lpszName, const char *lpszDisplayName, const char *lpszCommand);
+    static int DeleteUninstallKey(const char *lpszName);
+    int CreateQuillbakUninstallKey();
+    int DeleteQuillbakUninstallKey();
+
+    // ---- SNMP extension agent -----------------------------------------------------------
+    // Registers an agent's key path under the next free number; 1 when SNMP
+    // is not installed.
+    static int SetSNMPRegistry(const char *lpszAgentKey);
+    // Removes every registration of the path, with SNMP stopped meanwhile.
+    static int DeleteSNMPRegistry(const char *lpszAgentKey);
+    static int SetQuillbakSNMPPath(const char *lpszPath);
+    int CreateQuillbakSNMPKey();
+    int DeleteQuillbakSNMPKey();
+
+    // ---- Explorer shell extension and the script file type ----------------------------
+    static int SetQuillbakShellExtension(const char *lpszHomeDir);
+    int SetQuillbakShellExtension();
+    static int DeleteQuillbakShellExtension(const char *lpszHomeDir);
+    int DeleteQuillbakShellExtension();
+
+    // ---- job-database tuning (base + "\Database") ---------------------------------------
+    static int SetBackupDaemonBufferSize(DWORD dwValue);
+    static int SetDatabasePruning(DWORD dwValue);
+    static int SetDelayPruning(DWORD dwValue);
+    static int SetPruningDays(DWORD dwValue);
+    static int SetPruningTime(DWORD dwValue);
+
+    // ---- clean-up ------------------------------------------------------------------------
+    // Deletes every sub-key beneath the path, not the key itself. 1 when all
+    // went (or the key is absent); 0 after the first that stays, and for a
+    // path that names no key below the top of a hive.
+    static int DeleteSubKeys(HKEY hParent, const char *lpszPath);
+    static void DeleteHarnockBranch(int bAll);
+    static void DeleteQuillbakBranch(int bAll);
+    void DeleteQuillbakBaseBranch();
+    static void DeleteReactronBranch();
+    void DeleteAlertBranch();
+    void DeleteQuillbakUserBranches();
+    void DeleteHarnockUserBranches(int bAll);
+    static void DeleteOldQuillbakKey(CString strSubKey);
+    // Keys and values below the maker root and the product root.
+    static int AddHarnockKey(CString strSubKey);
+    static int AddQuillbakKey(CString strSubKey);
+    static void DeleteHarnockKey(CString strSubKey);
+    static void DeleteQuillbakKey(CString strSubKey);
+    static int SetHarnockKeyValue(CString strSubKey, CString strValueName, DWORD dwType, BYTE *pData, DWORD dwSize);
+    static int SetQuillbakKeyValue(CString strSubKey, CString strValueName, DWORD dwType, BYTE *pData, DWORD dwSize);
+    static int QueryHarnockKeyValue(CString strSubKey, CString strValueName, DWORD *pdwType, BYTE *pData,
+                                    DWORD *pdwSize, HKEY hKey = NULL);
+    static int QueryQuillbakKeyValue(CString strSubKey, CString strValueName, DWORD *pdwType, BYTE *pData,
+                                     DWORD *pdwSize, HKEY hKey = NULL);
+    // The uninstall sweep of the product's own keys; leaves the base key,
+    // the SNMP registration and the environment.
+    int DeleteDynamicKey();
+    // The record of the settings' product, from the former maker's products
+    // keys to OldDBAgents, and its removal.
+    void CreateOldProdDscrpt();
+    void DeleteOldProdDscrpt();
+    // Database agents below the product root (bNewRoot) or the former maker root.
+    static int GetDBAgentHomeDir(CString strAgentKey, char *lpszBuffer, DWORD *pdwSize, int bNewRoot,
+                                 HKEY hKey = NULL);
+    static int ExistOther_DBAgents(CString strAgentKey, int bNewRoot, CString &strOtherDir);
+    static void DeleteAgentSubKeys(CString strAgentKey, int bNewRoot);
+    static void UpdateRPCImagePath(CString strNewPath);
+
     // Roots of the former maker's layout, and the current product root
     // (empty until the first object has been constructed). Never NULL.
     static LPCSTR OldHarnockKey();
@@ -254,6 +357,23 @@ protected:
     // (Re)assigns the five branded roots from the branding library; a
     // missing library is logged to lpszLogFile (nothing when it is empty).
     static void ObtainBrandRoots(LPCSTR lpszLogFile);
+
+    static int IsQuillbakComponentInstalled(const char *lpszValueName, HKEY hKey);
+    // The one place that deletes a key: `lpszLeaf` below `lpszParentPath` of
+    // the hive (NULL: the hive itself; an empty text is a root that is
+    // missing, not the hive), only when the key's whole path names a key below the top of
+    // the hive (never a hive or a top-level key reached through an empty
+    // root). A key with sub-keys stays: Windows refuses to delete it.
+    static BOOL DeleteKeyAt(HKEY hHive, const char *lpszParentPath, const char *lpszLeaf);
+    // Deletes the key named by its whole path, through DeleteKeyAt.
+    static BOOL DeleteKeyPath(HKEY hHive, const CString &strPath);
+    // The per-user removals, for one hive and a prefix ("" or "<SID>\").
+    static void RemoveUserProductBranch(HKEY hHive, const CString &strPrefix, int bAll);
+    static void RemoveUserMakerBranch(HKEY hHive, const CString &strPrefix, int bAll);
+    static void ForEachLoadedProfile(void (*remove)(HKEY, const CString &, int), int bAll);
+    static BOOL AgentKeyParts(const CString &strAgentKey, int bNewRoot, CString &strParent, CString &strLeaf);
+    // Root + "\" + sub, without doubling a leading backslash of sub.
+    static CString JoinKey(const CString &strRoot, const CString &strSubKey);
 
     // ---- branded roots: assigned by every construction, shared by all objects
     static CString m_sHarnockKey;       // maker root
@@ -380,6 +500,7 @@ protected:
     CString m_strMachine;            // empty for the local machine
 
 private:
+    friend class CRegistryConverter;
     // The registry this object reads and writes: HKEY_LOCAL_MACHINE, the
     // remote machine's, or NULL when that machine could not be reached.
     HKEY Registry() const { return m_hRegistry; }

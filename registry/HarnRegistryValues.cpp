@@ -711,24 +711,32 @@ int CHarnRegistry::Write() {
     if (!SetQuillbakManager()) result = 0;
     if (!SetQuillbakServer()) result = 0;
     if (!SetQuillbakAdmin()) result = 0;
-    // The maker-wide installed-products entry joins here with the
-    // registration operations.
+    if (!SetVMITProduct()) result = 0;
     if (!m_Settings.InstallServer()) return result;
     if (!SetQuillbakDBDir()) result = 0;
     if (!SetQuillbakDatabase()) result = 0;
-    // The shell extension and the SNMP agent registration join here with
-    // the registration operations.
+    if (!SetQuillbakShellExtension()) result = 0;
+    if (!CreateQuillbakSNMPKey()) result = 0;
     return result;
 }
 
 int CHarnRegistry::Delete() {
     if (m_dwMode != KEY_WRITE) return 0;
     if (m_Settings.UninstallQuillbak()) {
-        // The branch removals and the unregistrations join here with the
-        // clean-up operations; the environment is removed meanwhile.
+        DeleteQuillbakBaseBranch();
+        DeleteQuillbakKey(m_sOldProducts);
+        DeleteQuillbakKey(m_sVMOldProducts);
+        DeleteReactronBranch();
+        DeleteQuillbakUserBranches();
+        DeleteQuillbakSNMPKey();
+        DeleteQuillbakShellExtension();
+        DeleteVMITProductBranch();
         DeleteValueAt(Registry(), m_sEnvironmentKey, m_sCatPath);
         DeleteValueAt(Registry(), m_sEnvironmentKey, m_sLNName);
     }
-    // The removal of emptied product, maker and per-user keys joins here.
+    // The product, maker and per-user keys go only once they are empty.
+    DeleteQuillbakBranch(0);
+    DeleteHarnockBranch(0);
+    DeleteHarnockUserBranches(0);
     return 1;
 }

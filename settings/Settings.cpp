@@ -410,6 +410,7 @@ void CSettings::InitBaseProductFacts(CHarnRegistry &registry) {
     AlertPath(registry.GetAlertHomeDir());
     m_strCurrentAlertPath = m_strAlertPath;
     m_bAlertExists = !m_strCurrentAlertPath.IsEmpty();
+    m_bVaxwallExists = CHarnRegistry::VaxwallExists(NULL);
 
     // A database exists when its registered folder holds a database file.
     CString database = registry.GetQuillbakDBDir();

@@ -638,5 +638,6 @@ WINSIM_END_DECLS
 #include "stringapiset.h"
 #include "heapapi.h"
 #include "winuser_controls.h"
+#include "winuser_broadcast.h"
 
 #endif

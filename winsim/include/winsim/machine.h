@@ -158,6 +158,27 @@ struct MessageBoxRecord {
     int answer;
 };
 
+// A message sent to every top-level window (SendMessageTimeoutA to
+// HWND_BROADCAST). For WM_SETTINGCHANGE the text lParam points at ("Environment").
+struct BroadcastRecord {
+    UINT message = 0;
+    WPARAM wParam = 0;
+    std::string text;       // lParam's text for WM_SETTINGCHANGE, else empty
+    bool hasText = false;   // lParam was a text (not NULL)
+    UINT flags = 0;         // SMTO_*
+    UINT timeoutMs = 0;
+};
+
+// ---- shell ----------------------------------------------------------------------
+// One SHChangeNotify: the event and flags as given, the items as text for
+// paths and printer names (SHCNF_PATHA, SHCNF_PRINTERA), "0x%08X" for
+// SHCNF_DWORD, empty otherwise (and for a NULL item).
+struct ShellNotification {
+    LONG eventId = 0;
+    UINT flags = 0;
+    std::string item1, item2;
+};
+
 // ---- processes and programs ----------------------------------------------------
 struct ProgramRun;
 // A program the machine knows, by the Windows path of its executable.
@@ -308,6 +329,8 @@ public:
     // user32
     std::vector<MessageBoxRecord> messageBoxes;
     std::vector<int> scriptedAnswers;  // consumed front first; empty: the default button
+    std::vector<BroadcastRecord> broadcasts;          // in the order sent
+    std::vector<ShellNotification> shellNotifications;  // in the order made
     // ANSI code page: 1252 (single byte). 932 makes 0x81-0x9F and 0xE0-0xFC
     // lead bytes, for testing DBCS-aware code.
     unsigned codePage = 1252;
