@@ -258,6 +258,13 @@ std::vector<std::string> DescribeShares(const Machine &m) {
 using namespace winsim;
 
 // ---- buffers ------------------------------------------------------------------------------------
+extern "C" NET_API_STATUS NET_API_FUNCTION NetApiBufferAllocate(DWORD ByteCount, LPVOID *Buffer) {
+    WINSIM_FAULT_RETURN_CODE("NetApiBufferAllocate");
+    if (!Buffer) return ERROR_INVALID_PARAMETER;
+    *Buffer = NewNetBuffer(ByteCount);
+    return *Buffer ? NERR_Success : (NET_API_STATUS)ERROR_NOT_ENOUGH_MEMORY;
+}
+
 extern "C" NET_API_STATUS NET_API_FUNCTION NetApiBufferFree(LPVOID Buffer) {
     WINSIM_FAULT_RETURN_CODE("NetApiBufferFree");
     if (!Buffer) return NERR_Success;
