@@ -357,7 +357,18 @@ void ApplyNetwork(Machine &m, const Description &d, const std::string &file) {
         std::string domain = slash == std::string::npos ? std::string() : key.substr(0, slash);
         std::string name = slash == std::string::npos ? key : key.substr(slash + 1);
         if (name.empty()) throw ImageError(file, line, "account without a name");
-        m.AddAccount(name, use, domain, sid).password = password;
+        // The user running setup is there already; the description completes it.
+        winsim::Account *known = nullptr;
+        for (Account &a : m.accounts)
+            if (EqualNoCase(a.name, name) && EqualNoCase(a.domain.empty() ? m.name : a.domain,
+                                                         domain.empty() ? m.name : domain))
+                known = &a;
+        if (known && (sid.empty() || EqualNoCase(sid, known->sid))) {
+            known->use = use;
+            known->password = password;
+        } else {
+            m.AddAccount(name, use, domain, sid).password = password;
+        }
     }
     // [names] SID = translated name (built-in domain S-1-5-32 and its aliases)
     // [passwords] minlength, history
