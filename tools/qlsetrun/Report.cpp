@@ -151,6 +151,15 @@ std::string ProgramLines(const winsim::Machine &machine) {
     return lines;
 }
 
+// Users, alias memberships and rights, one a line; the run's lines are the
+// accounts it created, the groups it joined and the rights it granted.
+// Passwords are never among them.
+std::string AccountLines(const winsim::Machine &machine) {
+    std::string lines;
+    for (const std::string &l : winsim::DescribeAccounts(machine)) lines += l + "\n";
+    return lines;
+}
+
 // ---- shares: each share with its access list, before and after -------------------
 std::string ShareLines(const winsim::Machine &machine) {
     std::string lines;
@@ -330,6 +339,7 @@ const std::vector<Section> &Sections() {
         {"Log file lines", "logfiles.txt", LogFiles, nullptr, nullptr},
         {"Programs started", "programs.txt", LineChanges, nullptr, ProgramLines},
         {"Services", "services.txt", Services, nullptr, ServiceLines},
+        {"Accounts", "accounts.txt", LineChanges, nullptr, AccountLines},
         {"Shares", "shares.txt", Shares, nullptr, ShareLines},
         {"Product registry", "product.txt", ProductBranch, nullptr, ProductBranchLines},
         {"Settings", "settings.txt", Settings, nullptr, nullptr},  // last: it may run the prologue
