@@ -34,15 +34,18 @@ BOOL CCurrentUser::GetUser(LPSTR lpszUser, LPDWORD pnSize) { return GetUserNameA
 BOOL CCurrentUser::GetDomain(LPSTR lpszDomain, LPDWORD pnSize) {
     HANDLE hToken = NULL;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_READ, &hToken)) return FALSE;
-    DWORD_PTR info[1000 / sizeof(DWORD_PTR)];
+    union {
+        TOKEN_USER user;
+        BYTE bytes[1000];
+    } info;
     DWORD length = 0;
-    BOOL ok = GetTokenInformation(hToken, TokenUser, info, sizeof info, &length);
+    BOOL ok = GetTokenInformation(hToken, TokenUser, &info, sizeof info, &length);
     CloseHandle(hToken);
     if (!ok) return FALSE;
     char name[200];
     DWORD cchName = sizeof name;
     SID_NAME_USE use;
-    return LookupAccountSidA(NULL, ((TOKEN_USER *)info)->User.Sid, name, &cchName, lpszDomain, pnSize, &use);
+    return LookupAccountSidA(NULL, info.user.User.Sid, name, &cchName, lpszDomain, pnSize, &use);
 }
 
 // Asks the system whether the user may have all rights on an object that

@@ -1,12 +1,12 @@
 #include "SystemAccount.h"
 
 #include <lm.h>
-#include <ntsecapi.h>
 
 #include <cstring>
 #include <vector>
 
 #include "registry/BrandKit.h"
+#include "NtLsa.h"
 #include "SetupPaths.h"
 #include "afxexcept.h"
 
@@ -52,16 +52,15 @@ private:
 // Warnings and informational LSA results count as success.
 bool LsaSucceeded(NTSTATUS status) { return ((ULONG)status >> 30) != 3; }
 
-void CopyField(char *field, LPCSTR lpsz) {
-    strncpy(field, lpsz ? lpsz : "", BKT_ACCOUNT_FIELD_SIZE - 1);
-    field[BKT_ACCOUNT_FIELD_SIZE - 1] = '\0';
-}
-
+// Copies what fits into a buffer of cchOut bytes, NUL-terminated.
 void CopyText(LPSTR lpszOut, DWORD cchOut, LPCSTR lpsz) {
     if (!lpszOut || !cchOut) return;
-    strncpy(lpszOut, lpsz, cchOut - 1);
-    lpszOut[cchOut - 1] = '\0';
+    DWORD n = 0;
+    for (; lpsz && lpsz[n] && n + 1 < cchOut; ++n) lpszOut[n] = lpsz[n];
+    lpszOut[n] = '\0';
 }
+
+void CopyField(char *field, LPCSTR lpsz) { CopyText(field, BKT_ACCOUNT_FIELD_SIZE, lpsz); }
 
 // The controller's name in a buffer of its own, freed like the one
 // NetGetDCName returns.
@@ -295,7 +294,7 @@ int CSystemAccount::AddQuillbakUserPrivileges(LPCSTR lpszAccountServer) {
         if (!ok) account = NULL;
     }
     if (ok)
-        ok = LsaSucceeded(LsaSetSystemAccessToAccount(
+        ok = LsaSucceeded(LsaSetSystemAccessAccount(
             account, POLICY_MODE_INTERACTIVE | POLICY_MODE_NETWORK | POLICY_MODE_BATCH | POLICY_MODE_SERVICE));
     if (ok) {
         result = TRUE;

@@ -203,7 +203,7 @@ TEST_F(SystemAccount, ATooShortPasswordFailsCreation) {
 TEST_F(SystemAccount, EachFailingCallFailsCreation) {
     const char *calls[] = {"NetUserAdd",        "LookupAccountNameA",  "LookupAccountSidA",
                            "AllocateAndInitializeSid", "NetLocalGroupAddMember", "LsaOpenPolicy",
-                           "LsaOpenAccount",    "LsaSetSystemAccessToAccount", "LsaAddPrivilegesToAccount",
+                           "LsaOpenAccount",    "LsaSetSystemAccessAccount", "LsaAddPrivilegesToAccount",
                            "LookupPrivilegeValueA"};
     for (const char *call : calls) {
         winsim::ResetWorld();
@@ -225,7 +225,7 @@ TEST_F(SystemAccount, OnePrivilegeFailingStillTriesTheOther) {
 }
 
 TEST_F(SystemAccount, LsaWarningsCountAsSuccess) {
-    winsim::InjectFault("LsaSetSystemAccessToAccount", 0x80000005u);  // STATUS_BUFFER_OVERFLOW, a warning
+    winsim::InjectFault("LsaSetSystemAccessAccount", 0x80000005u);  // STATUS_BUFFER_OVERFLOW, a warning
     CSystemAccount account("QLSERVER", "QLSERVER", "qlsvc", "Secret1");
     EXPECT_TRUE(account.Create());
 }

@@ -270,7 +270,7 @@ TEST_F(LsaAccounts, SystemAccessAndPrivilegesOfAnAlias) {
     ASSERT_EQ(LsaGetSystemAccessAccount(account, &previous), STATUS_SUCCESS);
     const ULONG all = POLICY_MODE_INTERACTIVE | POLICY_MODE_NETWORK | POLICY_MODE_BATCH | POLICY_MODE_SERVICE;
     EXPECT_EQ(all, 0x17u);
-    ASSERT_EQ(LsaSetSystemAccessToAccount(account, all), STATUS_SUCCESS);
+    ASSERT_EQ(LsaSetSystemAccessAccount(account, all), STATUS_SUCCESS);
     ULONG now = 0;
     ASSERT_EQ(LsaGetSystemAccessAccount(account, &now), STATUS_SUCCESS);
     EXPECT_EQ(now, all);
@@ -287,7 +287,7 @@ TEST_F(LsaAccounts, SystemAccessAndPrivilegesOfAnAlias) {
     EXPECT_TRUE(rights.count("SeBatchLogonRight"));
     set.Privilege[0].Luid.LowPart = 999;  // no such privilege
     EXPECT_EQ(LsaAddPrivilegesToAccount(account, &set), STATUS_NO_SUCH_PRIVILEGE);
-    ASSERT_EQ(LsaSetSystemAccessToAccount(account, previous), STATUS_SUCCESS);
+    ASSERT_EQ(LsaSetSystemAccessAccount(account, previous), STATUS_SUCCESS);
     EXPECT_EQ(LsaClose(account), STATUS_SUCCESS);
 }
 
@@ -300,7 +300,7 @@ TEST_F(LsaAccounts, AnAccountObjectIsCreatedOnce) {
     LSA_HANDLE again = NULL;
     EXPECT_EQ(LsaCreateAccount(policy_, sid.data(), ACCOUNT_ALL_ACCESS, &again), STATUS_OBJECT_NAME_COLLISION);
     EXPECT_TRUE(Rights(sid.data()).empty());  // nothing granted yet
-    EXPECT_EQ(LsaSetSystemAccessToAccount(account, POLICY_MODE_SERVICE), STATUS_SUCCESS);
+    EXPECT_EQ(LsaSetSystemAccessAccount(account, POLICY_MODE_SERVICE), STATUS_SUCCESS);
     EXPECT_EQ(Rights(sid.data()), std::set<std::string>{"SeServiceLogonRight"});
     EXPECT_EQ(LsaClose(account), STATUS_SUCCESS);
     NetUserDel(NULL, Wide("qltest10").data());
@@ -310,7 +310,7 @@ TEST_F(LsaAccounts, AHandleDoesWhatItsAccessAllows) {
     std::vector<BYTE> backup = BuiltinSid(DOMAIN_ALIAS_RID_BACKUP_OPS);
     LSA_HANDLE account = NULL;
     ASSERT_EQ(LsaOpenAccount(policy_, backup.data(), ACCOUNT_VIEW, &account), STATUS_SUCCESS);
-    EXPECT_EQ(LsaSetSystemAccessToAccount(account, POLICY_MODE_SERVICE), STATUS_ACCESS_DENIED);
+    EXPECT_EQ(LsaSetSystemAccessAccount(account, POLICY_MODE_SERVICE), STATUS_ACCESS_DENIED);
     EXPECT_EQ(LsaClose(account), STATUS_SUCCESS);
     EXPECT_EQ(LsaClose(account), STATUS_INVALID_HANDLE);
 }

@@ -116,7 +116,7 @@ WINADVAPI NTSTATUS NTAPI LsaOpenAccount(LSA_HANDLE PolicyHandle, PSID AccountSid
 WINADVAPI NTSTATUS NTAPI LsaCreateAccount(LSA_HANDLE PolicyHandle, PSID AccountSid, ACCESS_MASK DesiredAccess,
                                           PLSA_HANDLE AccountHandle);
 WINADVAPI NTSTATUS NTAPI LsaGetSystemAccessAccount(LSA_HANDLE AccountHandle, PULONG SystemAccess);
-WINADVAPI NTSTATUS NTAPI LsaSetSystemAccessToAccount(LSA_HANDLE AccountHandle, ULONG SystemAccess);
+WINADVAPI NTSTATUS NTAPI LsaSetSystemAccessAccount(LSA_HANDLE AccountHandle, ULONG SystemAccess);
 WINADVAPI NTSTATUS NTAPI LsaAddPrivilegesToAccount(LSA_HANDLE AccountHandle, PPRIVILEGE_SET Privileges);
 WINADVAPI NTSTATUS NTAPI LsaEnumerateAccountRights(LSA_HANDLE PolicyHandle, PSID AccountSid,
                                                    PLSA_UNICODE_STRING *UserRights, PULONG CountOfRights);

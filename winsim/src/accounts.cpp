@@ -417,8 +417,8 @@ extern "C" NTSTATUS NTAPI LsaGetSystemAccessAccount(LSA_HANDLE AccountHandle, PU
     return STATUS_SUCCESS;
 }
 
-extern "C" NTSTATUS NTAPI LsaSetSystemAccessToAccount(LSA_HANDLE AccountHandle, ULONG SystemAccess) {
-    if (DWORD f = TakeFault("LsaSetSystemAccessToAccount")) return (NTSTATUS)f;
+extern "C" NTSTATUS NTAPI LsaSetSystemAccessAccount(LSA_HANDLE AccountHandle, ULONG SystemAccess) {
+    if (DWORD f = TakeFault("LsaSetSystemAccessAccount")) return (NTSTATUS)f;
     std::lock_guard<std::recursive_mutex> g(WorldLock());
     NTSTATUS status;
     LsaAccountObject *o = AccountOf(AccountHandle, ACCOUNT_ADJUST_SYSTEM_ACCESS, status);
