@@ -36,15 +36,16 @@ SectionText MessageBoxes(const Run &run, const Section &) {
 SectionText PropertiesChanged(const Run &run, const Section &) {
     std::ostringstream o;
     const auto &before = run.propertiesBefore, &after = run.propertiesAfter;
+    auto shown = [&](const std::string &k, const std::string &v) { return ShownValue(k, v, after); };
     for (auto &[k, v] : after) {
         auto old = before.find(k);
         if (old == before.end())
-            o << k << " = \"" << v << "\"\n";
+            o << k << " = \"" << shown(k, v) << "\"\n";
         else if (old->second != v)
-            o << k << " = \"" << v << "\" (was \"" << old->second << "\")\n";
+            o << k << " = \"" << shown(k, v) << "\" (was \"" << shown(k, old->second) << "\")\n";
     }
     for (auto &[k, v] : before)
-        if (!after.count(k)) o << k << " removed (was \"" << v << "\")\n";
+        if (!after.count(k)) o << k << " removed (was \"" << shown(k, v) << "\")\n";
     return Text(o.str());
 }
 
