@@ -310,15 +310,21 @@ bool ParseSd(const void *sd, SdParts &out, DWORD &error) {
 
 // The self-relative form: header, then SACL, DACL, owner and group.
 std::vector<BYTE> BuildSelfRelative(const SdParts &p) {
-    std::vector<BYTE> out(sizeof(SECURITY_DESCRIPTOR_RELATIVE), 0);
     SECURITY_DESCRIPTOR_RELATIVE h{};
     h.Revision = SECURITY_DESCRIPTOR_REVISION;
     h.Control = (WORD)((p.control & ~(SE_DACL_PRESENT | SE_SACL_PRESENT)) | SE_SELF_RELATIVE |
                        (p.daclPresent ? SE_DACL_PRESENT : 0) | (p.saclPresent ? SE_SACL_PRESENT : 0));
+    // Sized once, then filled: growing the block piece by piece trips a
+    // false bounds warning of optimising compilers.
+    const size_t total = sizeof h + (p.saclPresent ? p.sacl.size() : 0) + (p.daclPresent ? p.dacl.size() : 0) +
+                         p.owner.size() + p.group.size();
+    std::vector<BYTE> out(total, 0);
+    size_t used = sizeof h;
     auto append = [&](const std::vector<BYTE> &part) -> DWORD {
         if (part.empty()) return 0;
-        DWORD at = (DWORD)out.size();
-        out.insert(out.end(), part.begin(), part.end());
+        DWORD at = (DWORD)used;
+        memcpy(out.data() + used, part.data(), part.size());
+        used += part.size();
         return at;
     };
     h.Sacl = p.saclPresent ? append(p.sacl) : 0;
