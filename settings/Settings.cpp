@@ -5,6 +5,7 @@
 #include "SetupInf.h"
 #include "registry/HarnRegistry.h"
 #include "system/Computer.h"
+#include "system/CurrentUser.h"
 #include "system/SetupPaths.h"
 
 #include <cstdlib>
@@ -556,6 +557,9 @@ void CSettings::InitBaseProductDefaults(const CString &programFiles, const CComp
 
     // Account defaults: this machine, and the user running setup.
     m_strSystemAccountServer = computer.Name();
+    CCurrentUser user;
+    m_strSystemAccountDomain = user.GetDomain();
+    m_strSystemAccountName = user.GetUser();
 
     // Express selection.
     InstallManager(TRUE);

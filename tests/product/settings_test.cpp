@@ -316,6 +316,22 @@ TEST_F(SettingsInit, BaseProductDefaults) {
     EXPECT_TRUE(s.NewQuillbakInstall());
 }
 
+TEST_F(SettingsInit, AccountDefaultsAreTheUserRunningSetup) {
+    winsim::Machine &m = winsim::LocalMachine();
+    m.domain = "CORP";
+    m.domainSid = "S-1-5-21-2025429265-507921405-1417001333";
+    m.AddAccount("setupadmin", SidTypeUser, "CORP");
+    m.userName = "setupadmin";
+    CSettings s = Run(24);
+    EXPECT_STREQ(s.SystemAccountServer(), "QLSERVER");
+    EXPECT_STREQ(s.SystemAccountDomain(), "CORP");
+    EXPECT_STREQ(s.SystemAccountName(), "setupadmin");
+    EXPECT_STREQ(s.SystemAccountPassword(), "");
+    // Only the base product takes them.
+    CSettings agent = Run(36);
+    EXPECT_STREQ(agent.SystemAccountName(), "");
+}
+
 TEST_F(SettingsInit, ProgramFilesRootFallsBackToTheFirstHardDrive) {
     winsim::Machine &m = winsim::LocalMachine();
     m.registry.Find("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion")->DeleteValue("ProgramFilesDir");
@@ -573,7 +589,8 @@ TEST_F(SettingsFiles, ConfigurationFoldersMoveBelowProgramFilesInAnInteractiveRu
     EXPECT_STREQ(s.AlertPath(), "C:\\Program Files\\Alerts\\");
     // Nothing else of the file is taken.
     EXPECT_STREQ(s.RegisteredUser(), "Administrator");
-    EXPECT_STREQ(s.SystemAccountName(), "");
+    // The account stays the user running setup.
+    EXPECT_STREQ(s.SystemAccountName(), "Administrator");
     EXPECT_TRUE(s.InstallManager());
     EXPECT_TRUE(s.InstallAlert());
     EXPECT_FALSE(s.InstallSQL());
@@ -671,7 +688,7 @@ TEST_F(SettingsFiles, CopyOnlyModeIgnoresTheConfigurationFile) {
         EXPECT_STREQ(s.QuillbakPath(), "C:\\Program Files\\") << batch;
         EXPECT_STREQ(s.AlertPath(), "C:\\Program Files\\ALERT\\") << batch;
         EXPECT_STREQ(s.RegisteredUser(), "Administrator") << batch;
-        EXPECT_STREQ(s.SystemAccountDomain(), "") << batch;
+        EXPECT_STREQ(s.SystemAccountDomain(), "QLSERVER") << batch;
         EXPECT_TRUE(s.InstallAlert()) << batch;
         EXPECT_FALSE(s.InstallSQL()) << batch;
         EXPECT_TRUE(s.ExpressSetup()) << batch;

@@ -5,6 +5,7 @@
 #include <winsim/machine.h>
 
 #include "qlsetrun/Report.h"
+#include "system/SystemAccount.h"
 
 #include <set>
 #include <stdexcept>
@@ -119,6 +120,26 @@ TEST(ReportSections, EveryFileNameIsItsOwn) {
     EXPECT_FALSE(files.count("report.txt"));
     // The settings section may run the prologue, so it comes last.
     EXPECT_EQ(std::string(qlsetrun::Sections().back().title), "Settings");
+}
+
+TEST(ReportSections, AccountsCreatedGroupsJoinedAndRightsGrantedWithoutPasswords) {
+    winsim::Machine &m = winsim::LocalMachine();
+    std::map<std::string, std::string> before, after;
+    qlsetrun::TakeSectionSnapshots(m, before);
+    ASSERT_TRUE(CSystemAccount("QLSERVER", "QLSERVER", "qlsvc", "Secret1").Create());
+    qlsetrun::TakeSectionSnapshots(m, after);
+    const std::string text = Render("Accounts", before, after);
+    EXPECT_EQ(text,
+              "- rights BUILTIN\\Backup Operators: SeBackupPrivilege, SeRestorePrivilege, SeShutdownPrivilege, "
+              "SeInteractiveLogonRight, SeNetworkLogonRight\n"
+              "+ user QLSERVER\\qlsvc\n"
+              "+ member BUILTIN\\Administrators: QLSERVER\\qlsvc\n"
+              "+ member BUILTIN\\Backup Operators: QLSERVER\\qlsvc\n"
+              "+ rights BUILTIN\\Backup Operators: SeBackupPrivilege, SeRestorePrivilege, SeShutdownPrivilege, "
+              "SeTcbPrivilege, SeInteractiveLogonRight, SeNetworkLogonRight, SeBatchLogonRight, SeServiceLogonRight\n");
+    EXPECT_EQ(text.find("Secret1"), std::string::npos);
+    EXPECT_EQ(before["Accounts"].find("Secret1"), std::string::npos);
+    EXPECT_EQ(after["Accounts"].find("Secret1"), std::string::npos);
 }
 
 }  // namespace

@@ -124,6 +124,26 @@ TEST_F(VerboseLogTest, ASequenceOfActionsLineByLine) {
               "=== Verbose logging stopped: 12/8/2026  9:05:08 ===\n");
 }
 
+TEST_F(VerboseLogTest, ThePasswordAndHiddenPropertiesAreMasked) {
+    m_->installer.properties["SYSTEMPWD"] = "Secret1";
+    m_->installer.properties["MsiHiddenProperties"] = "OTHERPWD;X";
+    run_.propertiesBefore = m_->installer.properties;
+    Action("GetSetupInformation", ERROR_SUCCESS, [&] {
+        MsiSetPropertyA(session_, "SYSTEMPWD", "Secret2");
+        MsiSetPropertyA(session_, "OTHERPWD", "Secret3");
+        MsiSetPropertyA(session_, "SYSTEMACCOUNT", "qlsvc");
+    });
+    const std::string log = Log();
+    for (const char *secret : {"Secret1", "Secret2", "Secret3"}) EXPECT_EQ(log.find(secret), std::string::npos) << secret;
+    EXPECT_NE(log.find("Property(S): SYSTEMPWD = **********\n"), std::string::npos);
+    EXPECT_NE(log.find("Modifying SYSTEMPWD property. Its current value is '**********'. Its new value: "
+                       "'**********'."),
+              std::string::npos);
+    EXPECT_NE(log.find("Adding SYSTEMACCOUNT property. Its value is 'qlsvc'."), std::string::npos);
+    EXPECT_EQ(qlsetrun::ShownValue("SYSTEMPWD", "", run_.propertiesAfter), "");  // empty stays empty
+    EXPECT_EQ(qlsetrun::ShownValue("XY", "v", run_.propertiesAfter), "v");
+}
+
 TEST_F(VerboseLogTest, NamedActionsHaveNoInstallFrame) {
     run_.namedActions = true;
     Action("PostUninstall", ERROR_SUCCESS, [&] { Info(session_, "PostUninstall() - Started"); });

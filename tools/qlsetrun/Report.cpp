@@ -36,15 +36,16 @@ SectionText MessageBoxes(const Run &run, const Section &) {
 SectionText PropertiesChanged(const Run &run, const Section &) {
     std::ostringstream o;
     const auto &before = run.propertiesBefore, &after = run.propertiesAfter;
+    auto shown = [&](const std::string &k, const std::string &v) { return ShownValue(k, v, after); };
     for (auto &[k, v] : after) {
         auto old = before.find(k);
         if (old == before.end())
-            o << k << " = \"" << v << "\"\n";
+            o << k << " = \"" << shown(k, v) << "\"\n";
         else if (old->second != v)
-            o << k << " = \"" << v << "\" (was \"" << old->second << "\")\n";
+            o << k << " = \"" << shown(k, v) << "\" (was \"" << shown(k, old->second) << "\")\n";
     }
     for (auto &[k, v] : before)
-        if (!after.count(k)) o << k << " removed (was \"" << v << "\")\n";
+        if (!after.count(k)) o << k << " removed (was \"" << shown(k, v) << "\")\n";
     return Text(o.str());
 }
 
@@ -148,6 +149,15 @@ std::string ProgramLines(const winsim::Machine &machine) {
         const winsim::ProcessRecord &p = machine.processLog[i];
         lines += "#" + std::to_string(i + 1) + " " + p.commandLine + " (in " + p.currentDirectory + ")\n";
     }
+    return lines;
+}
+
+// Users, alias memberships and rights, one a line; the run's lines are the
+// accounts it created, the groups it joined and the rights it granted.
+// Passwords are never among them.
+std::string AccountLines(const winsim::Machine &machine) {
+    std::string lines;
+    for (const std::string &l : winsim::DescribeAccounts(machine)) lines += l + "\n";
     return lines;
 }
 
@@ -330,6 +340,7 @@ const std::vector<Section> &Sections() {
         {"Log file lines", "logfiles.txt", LogFiles, nullptr, nullptr},
         {"Programs started", "programs.txt", LineChanges, nullptr, ProgramLines},
         {"Services", "services.txt", Services, nullptr, ServiceLines},
+        {"Accounts", "accounts.txt", LineChanges, nullptr, AccountLines},
         {"Shares", "shares.txt", Shares, nullptr, ShareLines},
         {"Product registry", "product.txt", ProductBranch, nullptr, ProductBranchLines},
         {"Settings", "settings.txt", Settings, nullptr, nullptr},  // last: it may run the prologue

@@ -38,23 +38,42 @@ std::string ClockDate(uint64_t ms) {
     return buf;
 }
 
+}  // namespace
+
+// The service account's password, and what the package lists in
+// MsiHiddenProperties, are shown as the installer shows hidden properties.
+std::string ShownValue(const std::string &name, const std::string &value,
+                       const std::map<std::string, std::string> &props) {
+    if (value.empty()) return value;
+    bool hidden = name == "SYSTEMPWD";
+    auto list = props.find("MsiHiddenProperties");
+    if (list != props.end()) {
+        std::string names = ";" + list->second + ";";
+        hidden = hidden || names.find(";" + name + ";") != std::string::npos;
+    }
+    return hidden ? "**********" : value;
+}
+
+namespace {
+
 void PropertyDump(const std::map<std::string, std::string> &props, bool whole, std::ostream &o) {
     if (!whole) {
         o << "Property(S): ... (" << props.size() << " properties; all of them in install.log with --out)\n";
         return;
     }
-    for (auto &[name, value] : props) o << "Property(S): " << name << " = " << value << "\n";
+    for (auto &[name, value] : props) o << "Property(S): " << name << " = " << ShownValue(name, value, props) << "\n";
 }
 
-std::string EventLine(const winsim::PropertyEvent &e) {
+std::string EventLine(const winsim::PropertyEvent &e, const std::map<std::string, std::string> &props) {
+    const std::string oldValue = ShownValue(e.name, e.oldValue, props), newValue = ShownValue(e.name, e.newValue, props);
     switch (e.kind) {
     case winsim::PropertyEvent::Added:
-        return "PROPERTY CHANGE: Adding " + e.name + " property. Its value is '" + e.newValue + "'.";
+        return "PROPERTY CHANGE: Adding " + e.name + " property. Its value is '" + newValue + "'.";
     case winsim::PropertyEvent::Modified:
-        return "PROPERTY CHANGE: Modifying " + e.name + " property. Its current value is '" + e.oldValue +
-               "'. Its new value: '" + e.newValue + "'.";
+        return "PROPERTY CHANGE: Modifying " + e.name + " property. Its current value is '" + oldValue +
+               "'. Its new value: '" + newValue + "'.";
     case winsim::PropertyEvent::Deleted:
-        return "PROPERTY CHANGE: Deleting " + e.name + " property. Its current value is '" + e.oldValue + "'.";
+        return "PROPERTY CHANGE: Deleting " + e.name + " property. Its current value is '" + oldValue + "'.";
     default:
         return std::string();  // a cut read leaves no trace in the installer's own log
     }
@@ -113,7 +132,7 @@ std::string VerboseLog(const Run &run, bool propertyDumps) {
         size_t ev = a.eventBegin;
         for (size_t i = a.logBegin; i <= a.logEnd; ++i) {
             for (; ev < a.eventEnd && events[ev].logPosition <= i; ++ev) {
-                std::string line = EventLine(events[ev]);
+                std::string line = EventLine(events[ev], run.propertiesAfter);
                 if (!line.empty()) o << EngineLine(events[ev].atMs, line);
             }
             if (i < a.logEnd) o << MessageLine(log[i]) << "\n";

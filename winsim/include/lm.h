@@ -11,5 +11,6 @@
 #include "lmserver.h"
 #include "lmshare.h"
 #include "lmgetdc.h"
+#include "lmaccess.h"
 
 #endif

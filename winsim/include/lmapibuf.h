@@ -7,6 +7,7 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
+NETAPI_EXPORT NET_API_STATUS NET_API_FUNCTION NetApiBufferAllocate(DWORD ByteCount, LPVOID *Buffer);
 NETAPI_EXPORT NET_API_STATUS NET_API_FUNCTION NetApiBufferFree(LPVOID Buffer);
 #ifdef __cplusplus
 }

@@ -24,6 +24,9 @@ typedef ULONG LSA_ENUMERATION_HANDLE, *PLSA_ENUMERATION_HANDLE;
 #define STATUS_INVALID_INFO_CLASS ((NTSTATUS)0xC0000003L)
 #define STATUS_NOT_IMPLEMENTED ((NTSTATUS)0xC0000002L)
 #define STATUS_NO_SUCH_DOMAIN ((NTSTATUS)0xC00000DFL)
+#define STATUS_OBJECT_NAME_NOT_FOUND ((NTSTATUS)0xC0000034L)
+#define STATUS_OBJECT_NAME_COLLISION ((NTSTATUS)0xC0000035L)
+#define STATUS_NO_SUCH_PRIVILEGE ((NTSTATUS)0xC0000060L)
 #define RPC_NT_SERVER_UNAVAILABLE ((NTSTATUS)0xC0020017L)
 
 typedef struct _LSA_UNICODE_STRING {
@@ -85,6 +88,19 @@ typedef struct _LSA_TRUST_INFORMATION {
 #define POLICY_LOOKUP_NAMES 0x00000800L
 #define POLICY_ALL_ACCESS (STANDARD_RIGHTS_REQUIRED | 0x00000FFFL)
 
+/* Account objects: the logon rights (system access) and privileges of a SID. */
+#define ACCOUNT_VIEW 0x00000001L
+#define ACCOUNT_ADJUST_PRIVILEGES 0x00000002L
+#define ACCOUNT_ADJUST_QUOTAS 0x00000004L
+#define ACCOUNT_ADJUST_SYSTEM_ACCESS 0x00000008L
+#define ACCOUNT_ALL_ACCESS (STANDARD_RIGHTS_REQUIRED | 0x0000000FL)
+
+#define POLICY_MODE_INTERACTIVE 0x00000001L
+#define POLICY_MODE_NETWORK 0x00000002L
+#define POLICY_MODE_BATCH 0x00000004L
+#define POLICY_MODE_SERVICE 0x00000010L
+#define POLICY_MODE_PROXY 0x00000020L
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -95,6 +111,15 @@ WINADVAPI NTSTATUS NTAPI LsaQueryInformationPolicy(LSA_HANDLE PolicyHandle,
 WINADVAPI NTSTATUS NTAPI LsaEnumerateTrustedDomains(LSA_HANDLE PolicyHandle,
                                                     PLSA_ENUMERATION_HANDLE EnumerationContext, PVOID *Buffer,
                                                     ULONG PreferedMaximumLength, PULONG CountReturned);
+WINADVAPI NTSTATUS NTAPI LsaOpenAccount(LSA_HANDLE PolicyHandle, PSID AccountSid, ACCESS_MASK DesiredAccess,
+                                        PLSA_HANDLE AccountHandle);
+WINADVAPI NTSTATUS NTAPI LsaCreateAccount(LSA_HANDLE PolicyHandle, PSID AccountSid, ACCESS_MASK DesiredAccess,
+                                          PLSA_HANDLE AccountHandle);
+WINADVAPI NTSTATUS NTAPI LsaGetSystemAccessAccount(LSA_HANDLE AccountHandle, PULONG SystemAccess);
+WINADVAPI NTSTATUS NTAPI LsaSetSystemAccessAccount(LSA_HANDLE AccountHandle, ULONG SystemAccess);
+WINADVAPI NTSTATUS NTAPI LsaAddPrivilegesToAccount(LSA_HANDLE AccountHandle, PPRIVILEGE_SET Privileges);
+WINADVAPI NTSTATUS NTAPI LsaEnumerateAccountRights(LSA_HANDLE PolicyHandle, PSID AccountSid,
+                                                   PLSA_UNICODE_STRING *UserRights, PULONG CountOfRights);
 WINADVAPI NTSTATUS NTAPI LsaClose(LSA_HANDLE ObjectHandle);
 WINADVAPI NTSTATUS NTAPI LsaFreeMemory(PVOID Buffer);
 WINADVAPI ULONG NTAPI LsaNtStatusToWinError(NTSTATUS Status);

@@ -313,6 +313,77 @@ __attribute__((visibility("default"))) BOOL WINAPI LookupPrivilegeValueA(LPCSTR 
 }
 #endif
 
+/* ---- token information, impersonation, access checks ------------------- */
+typedef enum _TOKEN_INFORMATION_CLASS {
+    TokenUser = 1,
+    TokenGroups,
+    TokenPrivileges,
+    TokenOwner,
+    TokenPrimaryGroup,
+    TokenDefaultDacl,
+    TokenSource,
+    TokenType,
+    TokenImpersonationLevel,
+    TokenStatistics
+} TOKEN_INFORMATION_CLASS,
+    *PTOKEN_INFORMATION_CLASS;
+
+typedef struct _SID_AND_ATTRIBUTES {
+    PSID Sid;
+    DWORD Attributes;
+} SID_AND_ATTRIBUTES, *PSID_AND_ATTRIBUTES;
+
+typedef struct _TOKEN_USER {
+    SID_AND_ATTRIBUTES User;
+} TOKEN_USER, *PTOKEN_USER;
+
+typedef struct _TOKEN_GROUPS {
+    DWORD GroupCount;
+    SID_AND_ATTRIBUTES Groups[1];
+} TOKEN_GROUPS, *PTOKEN_GROUPS;
+
+#define SE_GROUP_MANDATORY 0x00000001L
+#define SE_GROUP_ENABLED_BY_DEFAULT 0x00000002L
+#define SE_GROUP_ENABLED 0x00000004L
+
+typedef enum _SECURITY_IMPERSONATION_LEVEL {
+    SecurityAnonymous,
+    SecurityIdentification,
+    SecurityImpersonation,
+    SecurityDelegation
+} SECURITY_IMPERSONATION_LEVEL,
+    *PSECURITY_IMPERSONATION_LEVEL;
+
+typedef struct _PRIVILEGE_SET {
+    DWORD PrivilegeCount;
+    DWORD Control;
+    LUID_AND_ATTRIBUTES Privilege[1];
+} PRIVILEGE_SET, *PPRIVILEGE_SET;
+
+#define PRIVILEGE_SET_ALL_NECESSARY 1
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+__attribute__((visibility("default"))) BOOL WINAPI GetTokenInformation(HANDLE TokenHandle,
+                                                                       TOKEN_INFORMATION_CLASS TokenInformationClass,
+                                                                       LPVOID TokenInformation,
+                                                                       DWORD TokenInformationLength,
+                                                                       PDWORD ReturnLength);
+__attribute__((visibility("default"))) BOOL WINAPI ImpersonateSelf(SECURITY_IMPERSONATION_LEVEL ImpersonationLevel);
+__attribute__((visibility("default"))) BOOL WINAPI OpenThreadToken(HANDLE ThreadHandle, DWORD DesiredAccess,
+                                                                   BOOL OpenAsSelf, PHANDLE TokenHandle);
+__attribute__((visibility("default"))) BOOL WINAPI RevertToSelf(void);
+__attribute__((visibility("default"))) BOOL WINAPI AccessCheck(PSECURITY_DESCRIPTOR pSecurityDescriptor,
+                                                               HANDLE ClientToken, DWORD DesiredAccess,
+                                                               PGENERIC_MAPPING GenericMapping,
+                                                               PPRIVILEGE_SET PrivilegeSet,
+                                                               LPDWORD PrivilegeSetLength, LPDWORD GrantedAccess,
+                                                               LPBOOL AccessStatus);
+#ifdef __cplusplus
+}
+#endif
+
 #define LookupAccountName LookupAccountNameA
 #define LookupAccountSid LookupAccountSidA
 #define LookupPrivilegeValue LookupPrivilegeValueA

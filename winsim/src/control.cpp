@@ -37,6 +37,7 @@ void SeedSecurity(Machine &m) {
                         "SeShutdownPrivilege",   "SeTakeOwnershipPrivilege", "SeDebugPrivilege",
                         "SeChangeNotifyPrivilege", "SeSystemtimePrivilege",  "SeLoadDriverPrivilege",
                         "SeRemoteShutdownPrivilege", "SeIncreaseQuotaPrivilege"};
+    SeedAliases(m);
     auto special = [&](const std::string &name, DWORD type, const std::string &path, const std::string &remark) {
         Share sh;
         sh.netname = name;
@@ -207,7 +208,8 @@ Description ReadDescription(const std::string &file) {
             // the service's key or the share's name.
             if (section.rfind("service ", 0) == 0) section = "service " + Trim(raw.substr(8));
             static const char *kKnown[] = {"machine", "drives",  "environment", "properties",
-                                           "products", "facts", "domain",      "accounts"};
+                                           "products", "facts", "domain",      "accounts",
+                                           "members",  "rights", "names",       "passwords"};
             bool known = std::any_of(std::begin(kKnown), std::end(kKnown), [&](const char *k) { return section == k; }) ||
                          section.rfind("product ", 0) == 0 || section.rfind("service ", 0) == 0;
             if (section.rfind("share ", 0) == 0) {
@@ -275,6 +277,10 @@ void ApplyDescription(Machine &m, const Description &d, const std::string &file)
             m.commandLine = value;
         } else if (k == "currentdir") {
             m.currentDir = value;
+        } else if (k == "administrator") {
+            std::string v = Lower(value);
+            if (v != "yes" && v != "no") throw ImageError(file, line, "administrator must be yes or no: " + value);
+            m.userIsAdministrator = v == "yes";
         } else if (k == "privileges") {
             m.privileges.clear();
             for (const std::string &p : SplitList(value)) m.privileges.insert(p);
@@ -337,13 +343,69 @@ void ApplyNetwork(Machine &m, const Description &d, const std::string &file) {
         for (auto &u : kUses)
             if (!parts.empty() && EqualNoCase(parts[0], u.first)) use = u.second;
         if (!use) throw ImageError(file, line, "account kind must be user, group or alias: " + value);
-        std::string sid = parts.size() > 1 ? parts[1] : std::string();
-        if (!sid.empty() && SidFromText(sid).empty()) throw ImageError(file, line, "malformed SID: " + sid);
+        // After the kind: an optional SID, and for a user "password=TEXT".
+        std::string sid, password;
+        for (size_t i = 1; i < parts.size(); ++i) {
+            if (Lower(parts[i]).rfind("password=", 0) == 0)
+                password = parts[i].substr(9);
+            else if (sid.empty() && !SidFromText(parts[i]).empty())
+                sid = parts[i];
+            else
+                throw ImageError(file, line, "malformed SID: " + parts[i]);
+        }
         size_t slash = key.find('\\');
         std::string domain = slash == std::string::npos ? std::string() : key.substr(0, slash);
         std::string name = slash == std::string::npos ? key : key.substr(slash + 1);
         if (name.empty()) throw ImageError(file, line, "account without a name");
-        m.AddAccount(name, use, domain, sid);
+        // The user running setup is there already; the description completes it.
+        winsim::Account *known = nullptr;
+        for (Account &a : m.accounts)
+            if (EqualNoCase(a.name, name) && EqualNoCase(a.domain.empty() ? m.name : a.domain,
+                                                         domain.empty() ? m.name : domain))
+                known = &a;
+        if (known && (sid.empty() || EqualNoCase(sid, known->sid))) {
+            known->use = use;
+            known->password = password;
+        } else {
+            m.AddAccount(name, use, domain, sid).password = password;
+        }
+    }
+    // [names] SID = translated name (built-in domain S-1-5-32 and its aliases)
+    // [passwords] minlength, history
+    for (auto &[section, key, value, line] : d.entries) {
+        if (section == "names") {
+            if (SidFromText(key).empty()) throw ImageError(file, line, "malformed SID: " + key);
+            m.builtinNames[key] = value;
+        } else if (section == "passwords") {
+            unsigned long long n;
+            if (!ParseUnsigned(value, n)) throw ImageError(file, line, "expected a number: " + value);
+            if (EqualNoCase(key, "minlength"))
+                m.minPasswordLength = (DWORD)n;
+            else if (EqualNoCase(key, "history"))
+                m.passwordHistory = (DWORD)n;
+            else
+                throw ImageError(file, line, "unknown passwords entry: " + key);
+        }
+    }
+    SeedAliases(m);
+    // [members] ALIAS = ACCOUNT, ...   [rights] ACCOUNT = SeXxxPrivilege, SeXxxLogonRight, ...
+    ServerView self;
+    ResolveServer(m.name, self);
+    self.machine = &m;
+    auto sidOf = [&](const std::string &account, int line) {
+        ResolvedAccount a;
+        if (!SidFromText(account).empty()) return account;
+        if (!LookupName(self, account, a)) throw ImageError(file, line, "unknown account: " + account);
+        return a.sid;
+    };
+    for (auto &[section, key, value, line] : d.entries) {
+        if (section == "members") {
+            std::string alias = sidOf(key, line);
+            for (const std::string &member : SplitList(value)) m.aliasMembers[alias].insert(sidOf(member, line));
+        } else if (section == "rights") {
+            if (!ApplyRights(m, sidOf(key, line), SplitList(value)))
+                throw ImageError(file, line, "unknown privilege or logon right: " + value);
+        }
     }
     ServerView view;
     view.machine = &m;

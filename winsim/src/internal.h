@@ -58,6 +58,7 @@ std::shared_ptr<T> HandleAs(HANDLE h) {
     return std::dynamic_pointer_cast<T>(HandleObject(h));
 }
 bool ReleaseHandle(HANDLE h);  // false: not a handle
+unsigned CountHandles(const char *kind);  // open handles whose object is of that Kind()
 void ResetHandles();
 
 // Sets the thread's last error and returns `result`, for one-line failures:

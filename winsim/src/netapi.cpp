@@ -106,6 +106,14 @@ private:
     std::vector<BYTE> tail_;
 };
 
+BYTE *NewBuffer(std::set<void *> &owner, size_t size) {
+    BYTE *p = (BYTE *)calloc(size ? size : 1, 1);
+    if (!p) return nullptr;
+    std::lock_guard<std::mutex> g(BufferLock());
+    owner.insert(p);
+    return p;
+}
+
 bool FreeBuffer(std::set<void *> &owner, void *p) {
     {
         std::lock_guard<std::mutex> g(BufferLock());
@@ -186,12 +194,6 @@ LPBYTE PackShares(const std::vector<const Share *> &shares, DWORD level) {
 }
 
 // ---- LSA policies ----------------------------------------------------------------------------
-struct PolicyObject : KernelObject {
-    const char *Kind() const override { return "LsaPolicy"; }
-    ServerView view;
-    ACCESS_MASK access = 0;
-};
-
 std::shared_ptr<PolicyObject> PolicyOf(LSA_HANDLE h) { return HandleAs<PolicyObject>((HANDLE)h); }
 
 // A domain's SID, stable for its name, for trusted domains nobody describes.
@@ -202,6 +204,9 @@ std::string TrustSid(const std::string &domain) {
 }
 
 }  // namespace
+
+BYTE *NewNetBuffer(size_t size) { return NewBuffer(NetBuffers(), size); }
+BYTE *NewLsaBuffer(size_t size) { return NewBuffer(LsaBuffers(), size); }
 
 // ---- control API ------------------------------------------------------------------------------
 std::vector<ShareAccessEntry> ShareAccessList(const Machine &m, const std::string &netname) {
@@ -253,6 +258,13 @@ std::vector<std::string> DescribeShares(const Machine &m) {
 using namespace winsim;
 
 // ---- buffers ------------------------------------------------------------------------------------
+extern "C" NET_API_STATUS NET_API_FUNCTION NetApiBufferAllocate(DWORD ByteCount, LPVOID *Buffer) {
+    WINSIM_FAULT_RETURN_CODE("NetApiBufferAllocate");
+    if (!Buffer) return ERROR_INVALID_PARAMETER;
+    *Buffer = NewNetBuffer(ByteCount);
+    return *Buffer ? NERR_Success : (NET_API_STATUS)ERROR_NOT_ENOUGH_MEMORY;
+}
+
 extern "C" NET_API_STATUS NET_API_FUNCTION NetApiBufferFree(LPVOID Buffer) {
     WINSIM_FAULT_RETURN_CODE("NetApiBufferFree");
     if (!Buffer) return NERR_Success;
@@ -539,7 +551,11 @@ extern "C" NTSTATUS NTAPI LsaEnumerateTrustedDomains(LSA_HANDLE PolicyHandle, PL
 
 extern "C" NTSTATUS NTAPI LsaClose(LSA_HANDLE ObjectHandle) {
     if (DWORD f = TakeFault("LsaClose")) return (NTSTATUS)f;
-    if (!PolicyOf(ObjectHandle) || !ReleaseHandle((HANDLE)ObjectHandle)) return STATUS_INVALID_HANDLE;
+    // Policy and account handles close alike.
+    auto object = HandleObject((HANDLE)ObjectHandle);
+    if (!object || (strcmp(object->Kind(), "LsaPolicy") != 0 && strcmp(object->Kind(), "LsaAccount") != 0) ||
+        !ReleaseHandle((HANDLE)ObjectHandle))
+        return STATUS_INVALID_HANDLE;
     return STATUS_SUCCESS;
 }
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstddef>
 #include <cstring>
 #include <set>
 
@@ -88,6 +89,21 @@ const WellKnown kWellKnown[] = {
     {"BUILTIN", "Replicator", "S-1-5-32-552", SidTypeAlias},
 };
 
+// A well-known account as the server names it: systems in other languages
+// translate the built-in domain and its aliases.
+ResolvedAccount Named(const ServerView &v, const WellKnown &w) {
+    ResolvedAccount a{w.domain, w.name, w.sid, w.use};
+    if (!v.machine) return a;
+    const auto &names = v.machine->builtinNames;
+    auto it = names.find(w.sid);
+    if (it != names.end()) a.name = it->second;
+    if (!a.domain.empty() && std::string(w.sid).rfind("S-1-5-32", 0) == 0) {
+        auto d = names.find("S-1-5-32");
+        if (d != names.end()) a.domain = d->second;
+    }
+    return a;
+}
+
 // Accounts a server can name: its own, and for a controller its domain's.
 std::vector<ResolvedAccount> AccountsOf(const ServerView &v) {
     std::vector<ResolvedAccount> out;
@@ -122,9 +138,10 @@ bool LookupName(const ServerView &v, const std::string &accountName, ResolvedAcc
     }
     if (name.empty() && !qualified) return false;
     for (const WellKnown &w : kWellKnown) {
-        if (!EqualNoCase(w.name, name)) continue;
-        if (qualified && !EqualNoCase(w.domain, domain)) continue;
-        out = ResolvedAccount{w.domain, w.name, w.sid, w.use};
+        ResolvedAccount a = Named(v, w);
+        if (!EqualNoCase(a.name, name)) continue;
+        if (qualified && !EqualNoCase(a.domain, domain)) continue;
+        out = a;
         return true;
     }
     for (const ResolvedAccount &a : AccountsOf(v)) {
@@ -139,7 +156,7 @@ bool LookupName(const ServerView &v, const std::string &accountName, ResolvedAcc
 bool LookupSid(const ServerView &v, const std::string &sidText, ResolvedAccount &out) {
     for (const WellKnown &w : kWellKnown)
         if (EqualNoCase(w.sid, sidText)) {
-            out = ResolvedAccount{w.domain, w.name, w.sid, w.use};
+            out = Named(v, w);
             return true;
         }
     for (const ResolvedAccount &a : AccountsOf(v))
@@ -293,15 +310,21 @@ bool ParseSd(const void *sd, SdParts &out, DWORD &error) {
 
 // The self-relative form: header, then SACL, DACL, owner and group.
 std::vector<BYTE> BuildSelfRelative(const SdParts &p) {
-    std::vector<BYTE> out(sizeof(SECURITY_DESCRIPTOR_RELATIVE), 0);
     SECURITY_DESCRIPTOR_RELATIVE h{};
     h.Revision = SECURITY_DESCRIPTOR_REVISION;
     h.Control = (WORD)((p.control & ~(SE_DACL_PRESENT | SE_SACL_PRESENT)) | SE_SELF_RELATIVE |
                        (p.daclPresent ? SE_DACL_PRESENT : 0) | (p.saclPresent ? SE_SACL_PRESENT : 0));
+    // Sized once, then filled: growing the block piece by piece trips a
+    // false bounds warning of optimising compilers.
+    const size_t total = sizeof h + (p.saclPresent ? p.sacl.size() : 0) + (p.daclPresent ? p.dacl.size() : 0) +
+                         p.owner.size() + p.group.size();
+    std::vector<BYTE> out(total, 0);
+    size_t used = sizeof h;
     auto append = [&](const std::vector<BYTE> &part) -> DWORD {
         if (part.empty()) return 0;
-        DWORD at = (DWORD)out.size();
-        out.insert(out.end(), part.begin(), part.end());
+        DWORD at = (DWORD)used;
+        memcpy(out.data() + used, part.data(), part.size());
+        used += part.size();
         return at;
     };
     h.Sacl = p.saclPresent ? append(p.sacl) : 0;
@@ -372,8 +395,24 @@ struct TokenObject : KernelObject {
     Machine *machine = nullptr;
     DWORD access = 0;
     std::string userSid, groupSid;
+    std::vector<std::string> groups;   // SIDs of the groups and aliases the user belongs to
     std::map<DWORD, bool> privileges;  // held privileges by LUID, enabled or not
+    bool impersonation = false;
+    int level = 0;                     // SECURITY_IMPERSONATION_LEVEL of an impersonation token
 };
+
+// The token the thread impersonates with; null when it runs as the process.
+std::shared_ptr<TokenObject> &ThreadImpersonation() {
+    static thread_local std::shared_ptr<TokenObject> t;
+    return t;
+}
+
+// A new handle's object: the same token, with the handle's own access.
+std::shared_ptr<TokenObject> TokenCopy(const TokenObject &from, DWORD access) {
+    auto t = std::make_shared<TokenObject>(from);
+    t->access = access & MAXIMUM_ALLOWED ? (DWORD)TOKEN_ALL_ACCESS : access;
+    return t;
+}
 
 std::shared_ptr<TokenObject> TokenOf(HANDLE h, DWORD needed, DWORD &error) {
     auto t = HandleAs<TokenObject>(h);
@@ -416,6 +455,15 @@ bool StorePrivate(const SdParts &p, PSECURITY_DESCRIPTOR *out) {
 }
 
 }  // namespace
+
+std::string PrivilegeNameOf(DWORD luid) {
+    for (const PrivilegeName &pn : kPrivileges)
+        if (pn.luid == luid) return pn.name;
+    return std::string();
+}
+
+void ResetImpersonation() { ThreadImpersonation().reset(); }
+
 
 }  // namespace winsim
 
@@ -990,6 +1038,13 @@ extern "C" BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAcces
     ResolvedAccount user;
     token->userSid = LookupName(v, m.userName, user) ? user.sid : m.machineSid + "-500";
     token->groupSid = (m.domain.empty() || m.domainSid.empty() ? m.machineSid : m.domainSid) + "-513";
+    // Everyone, the primary group, the aliases that hold the user, and the
+    // logon's own groups.
+    token->groups = {"S-1-1-0", token->groupSid};
+    for (auto &alias : m.aliasMembers)
+        if (alias.second.count(token->userSid)) token->groups.push_back(alias.first);
+    token->groups.push_back("S-1-5-4");
+    token->groups.push_back("S-1-5-11");
     for (const std::string &name : m.privileges)
         for (const PrivilegeName &pn : kPrivileges)
             if (EqualNoCase(pn.name, name)) token->privileges[pn.luid] = false;
@@ -1043,6 +1098,149 @@ extern "C" BOOL WINAPI LookupPrivilegeValueA(LPCSTR lpSystemName, LPCSTR lpName,
             return TRUE;
         }
     return Fail(FALSE, ERROR_NO_SUCH_PRIVILEGE);
+}
+
+// ---- token information, impersonation, access checks -------------------------------------------
+extern "C" BOOL WINAPI GetTokenInformation(HANDLE TokenHandle, TOKEN_INFORMATION_CLASS TokenInformationClass,
+                                           LPVOID TokenInformation, DWORD TokenInformationLength,
+                                           PDWORD ReturnLength) {
+    WINSIM_FAULT_RETURN("GetTokenInformation", FALSE);
+    std::lock_guard<std::recursive_mutex> g(WorldLock());
+    if (!ReturnLength) return Fail(FALSE, ERROR_INVALID_PARAMETER);
+    DWORD error;
+    auto token = TokenOf(TokenHandle, TOKEN_QUERY, error);
+    if (!token) return Fail(FALSE, error);
+    std::vector<std::string> sids;
+    size_t header;
+    if (TokenInformationClass == TokenUser) {
+        sids = {token->userSid};
+        header = sizeof(TOKEN_USER);
+    } else if (TokenInformationClass == TokenGroups) {
+        sids = token->groups;
+        header = offsetof(TOKEN_GROUPS, Groups) + sids.size() * sizeof(SID_AND_ATTRIBUTES);
+    } else {
+        return Fail(FALSE, ERROR_CALL_NOT_IMPLEMENTED);
+    }
+    // The records first, the SIDs they point to after them.
+    std::vector<std::vector<BYTE>> bytes;
+    size_t need = header;
+    for (const std::string &t : sids) {
+        bytes.push_back(SidFromText(t));
+        need += bytes.back().size();
+    }
+    *ReturnLength = (DWORD)need;
+    if (TokenInformationLength < need || !TokenInformation) return Fail(FALSE, ERROR_INSUFFICIENT_BUFFER);
+    BYTE *base = (BYTE *)TokenInformation;
+    SID_AND_ATTRIBUTES *entries;
+    if (TokenInformationClass == TokenUser) {
+        entries = &((TOKEN_USER *)base)->User;
+    } else {
+        ((TOKEN_GROUPS *)base)->GroupCount = (DWORD)sids.size();
+        entries = ((TOKEN_GROUPS *)base)->Groups;
+    }
+    BYTE *at = base + header;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        memcpy(at, bytes[i].data(), bytes[i].size());
+        entries[i].Sid = at;
+        entries[i].Attributes = TokenInformationClass == TokenUser
+                                    ? 0
+                                    : (DWORD)(SE_GROUP_MANDATORY | SE_GROUP_ENABLED_BY_DEFAULT | SE_GROUP_ENABLED);
+        at += bytes[i].size();
+    }
+    return TRUE;
+}
+
+extern "C" BOOL WINAPI ImpersonateSelf(SECURITY_IMPERSONATION_LEVEL ImpersonationLevel) {
+    WINSIM_FAULT_RETURN("ImpersonateSelf", FALSE);
+    std::lock_guard<std::recursive_mutex> g(WorldLock());
+    if ((int)ImpersonationLevel < SecurityAnonymous || (int)ImpersonationLevel > SecurityDelegation)
+        return Fail(FALSE, ERROR_BAD_IMPERSONATION_LEVEL);
+    HANDLE process;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &process)) return FALSE;
+    DWORD error;
+    auto token = TokenCopy(*TokenOf(process, 0, error), TOKEN_ALL_ACCESS);
+    ReleaseHandle(process);
+    token->impersonation = true;
+    token->level = ImpersonationLevel;
+    ThreadImpersonation() = token;
+    return TRUE;
+}
+
+extern "C" BOOL WINAPI OpenThreadToken(HANDLE ThreadHandle, DWORD DesiredAccess, BOOL OpenAsSelf,
+                                       PHANDLE TokenHandle) {
+    WINSIM_FAULT_RETURN("OpenThreadToken", FALSE);
+    std::lock_guard<std::recursive_mutex> g(WorldLock());
+    if (!TokenHandle) return Fail(FALSE, ERROR_INVALID_PARAMETER);
+    if (ThreadHandle != GetCurrentThread()) return Fail(FALSE, ERROR_CALL_NOT_IMPLEMENTED);
+    (void)OpenAsSelf;
+    const std::shared_ptr<TokenObject> &token = ThreadImpersonation();
+    if (!token) return Fail(FALSE, ERROR_NO_TOKEN);
+    if (token->level == SecurityAnonymous) return Fail(FALSE, ERROR_CANT_OPEN_ANONYMOUS);
+    *TokenHandle = NewHandle(TokenCopy(*token, DesiredAccess));
+    return TRUE;
+}
+
+extern "C" BOOL WINAPI RevertToSelf(void) {
+    WINSIM_FAULT_RETURN("RevertToSelf", FALSE);
+    ThreadImpersonation().reset();
+    return TRUE;
+}
+
+// The discretionary access list decides, entry by entry in order: a denied
+// right stays denied, the owner may always read and change the list.
+extern "C" BOOL WINAPI AccessCheck(PSECURITY_DESCRIPTOR pSecurityDescriptor, HANDLE ClientToken, DWORD DesiredAccess,
+                                   PGENERIC_MAPPING GenericMapping, PPRIVILEGE_SET PrivilegeSet,
+                                   LPDWORD PrivilegeSetLength, LPDWORD GrantedAccess, LPBOOL AccessStatus) {
+    WINSIM_FAULT_RETURN("AccessCheck", FALSE);
+    std::lock_guard<std::recursive_mutex> g(WorldLock());
+    if (!GenericMapping || !PrivilegeSetLength || !GrantedAccess || !AccessStatus)
+        return Fail(FALSE, ERROR_INVALID_PARAMETER);
+    DWORD error;
+    auto token = TokenOf(ClientToken, TOKEN_QUERY, error);
+    if (!token) return Fail(FALSE, error);
+    if (!token->impersonation) return Fail(FALSE, ERROR_NO_IMPERSONATION_TOKEN);
+    if (token->level < SecurityIdentification) return Fail(FALSE, ERROR_BAD_IMPERSONATION_LEVEL);
+    if (DesiredAccess & (GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL))
+        return Fail(FALSE, ERROR_GENERIC_NOT_MAPPED);
+    SdParts p;
+    if (!ParseSd(pSecurityDescriptor, p, error)) return Fail(FALSE, error);
+    if (p.owner.empty() || p.group.empty()) return Fail(FALSE, ERROR_INVALID_SECURITY_DESCR);
+    if (*PrivilegeSetLength < sizeof(PRIVILEGE_SET) || !PrivilegeSet) {
+        *PrivilegeSetLength = sizeof(PRIVILEGE_SET);
+        return Fail(FALSE, ERROR_INSUFFICIENT_BUFFER);
+    }
+    PrivilegeSet->PrivilegeCount = 0;
+    PrivilegeSet->Control = 0;
+    std::set<std::string> mine(token->groups.begin(), token->groups.end());
+    mine.insert(token->userSid);
+    DWORD wanted = DesiredAccess;
+    bool maximum = (wanted & MAXIMUM_ALLOWED) != 0;
+    wanted &= ~(DWORD)MAXIMUM_ALLOWED;
+    DWORD granted = 0, denied = 0;
+    if (mine.count(SidToText(p.owner.data()))) granted |= READ_CONTROL | WRITE_DAC;
+    if (p.daclPresent && !p.daclNull) {
+        const ACL *acl = (const ACL *)p.dacl.data();
+        for (DWORD i = 0; i < acl->AceCount; ++i) {
+            const ACE_HEADER *h = (const ACE_HEADER *)AceAt(acl, i);
+            if (h->AceType != ACCESS_ALLOWED_ACE_TYPE && h->AceType != ACCESS_DENIED_ACE_TYPE) continue;
+            if (!mine.count(SidToText((const BYTE *)h + 8))) continue;
+            DWORD mask;
+            memcpy(&mask, (const BYTE *)h + 4, 4);
+            MapGenericMask(&mask, GenericMapping);
+            if (h->AceType == ACCESS_DENIED_ACE_TYPE)
+                denied |= mask & ~granted;
+            else
+                granted |= mask & ~denied;
+        }
+    } else {
+        granted = GenericMapping->GenericAll | STANDARD_RIGHTS_ALL;
+    }
+    DWORD result = maximum ? granted : wanted;
+    bool ok = (wanted & granted) == wanted && result != 0;
+    *AccessStatus = ok ? TRUE : FALSE;
+    *GrantedAccess = ok ? result : 0;
+    SetLastError(ok ? ERROR_SUCCESS : ERROR_ACCESS_DENIED);
+    return TRUE;
 }
 
 // ---- process heap ------------------------------------------------------------------------------

@@ -67,6 +67,22 @@ bool ParseSd(const void *sd, SdParts &out, DWORD &error);
 std::vector<BYTE> BuildSelfRelative(const SdParts &p);
 bool AclIsValid(const void *acl);
 
+// An open LSA policy: the server it reaches and the access it was opened with.
+struct PolicyObject : KernelObject {
+    const char *Kind() const override { return "LsaPolicy"; }
+    ServerView view;
+    ACCESS_MASK access = 0;
+};
+
+// ---- privileges, impersonation, buffers ----------------------------------------------
+void SeedAliases(Machine &m);             // built-in alias members and rights of a new machine
+bool ApplyRights(Machine &m, const std::string &sid, const std::vector<std::string> &names);  // false: unknown name
+std::string PrivilegeNameOf(DWORD luid);  // "" for an unknown LUID
+void ResetImpersonation();                // the calling thread runs as the process again
+// Zeroed blocks that NetApiBufferFree and LsaFreeMemory release.
+BYTE *NewNetBuffer(size_t size);
+BYTE *NewLsaBuffer(size_t size);
+
 }  // namespace winsim
 
 #endif

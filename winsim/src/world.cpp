@@ -1,6 +1,7 @@
 // The world of simulated machines: machine list, clock, fault injection,
 // kernel handles and the per-thread last error.
 #include "internal.h"
+#include "security_internal.h"
 
 #include <algorithm>
 #include <atomic>
@@ -331,6 +332,7 @@ void ResetWorld() {
     ResetInstallerHandles();
     ResetServiceHandles();
     ResetNetConnections();
+    ResetImpersonation();
     w.local = nullptr;
     w.machines.clear();
     w.faults.clear();
@@ -430,6 +432,16 @@ bool ReleaseHandle(HANDLE h) {
     Handles().objects.erase(it);
     return true;
 }
+
+unsigned CountHandles(const char *kind) {
+    std::lock_guard<std::recursive_mutex> g(WorldLock());
+    unsigned n = 0;
+    for (auto &kv : Handles().objects)
+        if (strcmp(kv.second->Kind(), kind) == 0) ++n;
+    return n;
+}
+
+unsigned OpenTokenHandles() { return CountHandles("Token"); }
 
 void ResetHandles() {
     std::lock_guard<std::recursive_mutex> g(WorldLock());

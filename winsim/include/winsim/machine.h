@@ -253,6 +253,17 @@ struct Account {
     std::string name;
     std::string sid;     // "S-1-5-21-...-500"
     int use = 1;         // SID_NAME_USE: 1 user, 2 group, 4 alias
+    // Users: what NetUserAdd stored. The password is kept for checks only
+    // (CheckPassword); nothing reports it.
+    std::string password, fullName, comment;
+    DWORD priv = 1, flags = 0x0201;  // USER_PRIV_USER; UF_SCRIPT | UF_NORMAL_ACCOUNT
+};
+
+// An LSA account object: the logon rights (POLICY_MODE_* bits) and the
+// privileges ("SeBackupPrivilege", ...) granted to one SID.
+struct LsaAccountObject {
+    DWORD systemAccess = 0;
+    std::set<std::string> privileges;
 };
 
 // A network share. The security descriptor is kept self-relative, as the
@@ -366,6 +377,19 @@ public:
     std::vector<Account> accounts;
     std::set<std::string, LessNoCase> privileges;
     std::map<std::string, Share, LessNoCase> shares;
+    // Users, aliases and rights: the members of each alias (built-in ones
+    // such as S-1-5-32-544 and the machine's own) and the LSA account
+    // objects, both by SID text; translated names of the built-in domain
+    // ("S-1-5-32") and its aliases, for systems in other languages; the
+    // password rules NetUserAdd and NetUserChangePassword apply (minimum
+    // length, and how many earlier passwords a new one may not repeat, the
+    // present one included). `userIsAdministrator` puts the user running
+    // setup into the Administrators alias when the machine is built.
+    std::map<std::string, std::set<std::string>, LessNoCase> aliasMembers;
+    std::map<std::string, LsaAccountObject, LessNoCase> lsaAccounts;
+    std::map<std::string, std::string, LessNoCase> builtinNames;
+    DWORD minPasswordLength = 0, passwordHistory = 0;
+    bool userIsAdministrator = true;
     // Adds an account of this machine (domain empty) or of a domain, giving it
     // the next relative id of that authority unless `sid` is set.
     Account &AddAccount(const std::string &name, int use = 1, const std::string &domain = "",
@@ -502,6 +526,18 @@ std::vector<std::string> DescribeShares(const Machine &m);
 // "DOMAIN\name" (or the bare well-known name) of a SID text as the machine
 // names it; the SID text itself when it names nothing.
 std::string AccountNameOfSid(const Machine &m, const std::string &sid);
+// Users, alias members and rights. CheckPassword: whether `user` (an
+// account of the machine, "DOMAIN\name" or a bare name) has that password.
+// AliasMembers: the members of an alias given by SID text or name, as
+// "DOMAIN\name" in SID order. DescribeAccounts: one line per user ("user
+// QLSERVER\svc"), per membership ("member BUILTIN\Administrators:
+// QLSERVER\svc") and per LSA account object ("rights BUILTIN\Backup
+// Operators: SeBackupPrivilege, SeInteractiveLogonRight, ..."), never a
+// password. OpenTokenHandles: token handles open now (a leak shows).
+bool CheckPassword(const Machine &m, const std::string &user, const std::string &password);
+std::vector<std::string> AliasMembers(const Machine &m, const std::string &alias);
+std::vector<std::string> DescribeAccounts(const Machine &m);
+unsigned OpenTokenHandles();
 // The strings a combo box holds, in its order; empty for a window that is
 // not a combo box.
 std::vector<std::string> ComboBoxStrings(HWND comboBox);
