@@ -91,6 +91,25 @@ void CheckLoaded(winsim::Machine &m, const std::vector<Entry> &entries) {
         QL_FUZZ_CHECK(m.products.count(k) && m.products[k].state == std::stol(v), "product %s state %d for \"%s\"",
                       k.c_str(), m.products[k].state, v.c_str());
 
+    // The version and service pack as written (the last entry of each).
+    std::string version, sp;
+    for (const Entry &e : entries) {
+        if (e.section != "machine") continue;
+        if (winsim::Lower(e.key) == "version") version = e.value;
+        if (winsim::Lower(e.key) == "sp") sp = e.value;
+    }
+    if (!version.empty()) {
+        size_t p1 = version.find('.'), p2 = version.find('.', p1 + 1);
+        QL_FUZZ_CHECK(std::stoull(version.substr(0, p1)) == m.majorVersion &&
+                          std::stoull(version.substr(p1 + 1, p2 - p1 - 1)) == m.minorVersion &&
+                          std::stoull(version.substr(p2 + 1)) == m.buildNumber,
+                      "version \"%s\" held as %u.%u.%u", version.c_str(), (unsigned)m.majorVersion,
+                      (unsigned)m.minorVersion, (unsigned)m.buildNumber);
+    }
+    if (!sp.empty())
+        QL_FUZZ_CHECK(std::stoull(sp) == m.servicePackMajor, "sp \"%s\" held as %u", sp.c_str(),
+                      (unsigned)m.servicePackMajor);
+
     // Drive sizes: the megabytes given, in clusters, held at the largest count.
     for (const auto &[letter, e] : drives) {
         QL_FUZZ_CHECK(m.drives.count(letter), "drive %c", letter);

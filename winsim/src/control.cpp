@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -100,7 +101,10 @@ std::string Trim(const std::string &s) {
     return s.substr(b, e - b);
 }
 
-bool ParseUnsigned(const std::string &text, unsigned long long &out) {
+// Decimal digits only, and at most `largest`: a value that does not fit its
+// field is refused rather than cut.
+bool ParseUnsigned(const std::string &text, unsigned long long &out,
+                   unsigned long long largest = ~0ull) {
     if (text.empty()) return false;
     for (char c : text)
         if (!std::isdigit((unsigned char)c)) return false;
@@ -109,7 +113,13 @@ bool ParseUnsigned(const std::string &text, unsigned long long &out) {
     } catch (...) {
         return false;
     }
-    return true;
+    return out <= largest;
+}
+
+// Megabytes as clusters, held at the largest count a drive reports.
+DWORD Clusters(unsigned long long mb, unsigned long long clusterBytes) {
+    const unsigned long long largestMb = 0xFFFFFFFFull * clusterBytes / 1048576ull;
+    return mb > largestMb ? 0xFFFFFFFFu : (DWORD)(mb * 1048576ull / clusterBytes);
 }
 
 UINT DriveTypeByName(const std::string &t) {
@@ -180,9 +190,11 @@ void ApplyDescription(Machine &m, const Description &d, const std::string &file)
         } else if (k == "version") {
             unsigned long long a, b, c;
             size_t p1 = value.find('.'), p2 = value.find('.', p1 == std::string::npos ? 0 : p1 + 1);
-            if (p1 == std::string::npos || p2 == std::string::npos || !ParseUnsigned(value.substr(0, p1), a) ||
-                !ParseUnsigned(value.substr(p1 + 1, p2 - p1 - 1), b) || !ParseUnsigned(value.substr(p2 + 1), c))
-                throw ImageError(file, line, "version must be major.minor.build: " + value);
+            if (p1 == std::string::npos || p2 == std::string::npos ||
+                !ParseUnsigned(value.substr(0, p1), a, 0xFFFFFFFFull) ||
+                !ParseUnsigned(value.substr(p1 + 1, p2 - p1 - 1), b, 0xFFFFFFFFull) ||
+                !ParseUnsigned(value.substr(p2 + 1), c, 0xFFFFFFFFull))
+                throw ImageError(file, line, "version must be major.minor.build, each up to 4294967295: " + value);
             m.majorVersion = (DWORD)a;
             m.minorVersion = (DWORD)b;
             m.buildNumber = (DWORD)c;
@@ -190,7 +202,8 @@ void ApplyDescription(Machine &m, const Description &d, const std::string &file)
             m.csdVersion = value;
         } else if (k == "sp") {
             unsigned long long sp;
-            if (!ParseUnsigned(value, sp)) throw ImageError(file, line, "sp must be a number: " + value);
+            if (!ParseUnsigned(value, sp, 0xFFFF))
+                throw ImageError(file, line, "sp must be a number up to 65535: " + value);
             m.servicePackMajor = (WORD)sp;
         } else if (k == "producttype") {
             std::string v = Lower(value);
@@ -231,11 +244,11 @@ void ApplyDescription(Machine &m, const Description &d, const std::string &file)
         const unsigned long long clusterBytes = (unsigned long long)dr.sectorsPerCluster * dr.bytesPerSector;
         if (parts.size() > 1) {
             if (!ParseUnsigned(parts[1], mb)) throw ImageError(file, line, "free space must be megabytes: " + value);
-            dr.freeClusters = (DWORD)std::min<unsigned long long>(mb * 1048576ull / clusterBytes, 0xFFFFFFFFull);
+            dr.freeClusters = Clusters(mb, clusterBytes);
         }
         if (parts.size() > 2) {
             if (!ParseUnsigned(parts[2], mb)) throw ImageError(file, line, "total size must be megabytes: " + value);
-            dr.totalClusters = (DWORD)std::min<unsigned long long>(mb * 1048576ull / clusterBytes, 0xFFFFFFFFull);
+            dr.totalClusters = Clusters(mb, clusterBytes);
         }
         if (dr.freeClusters > dr.totalClusters) dr.totalClusters = dr.freeClusters;
     }
@@ -252,7 +265,7 @@ void ApplyDescriptionLate(Machine &m, const Description &d, const std::string &f
             try {
                 size_t used = 0;
                 state = std::stol(value, &used);
-                if (used != value.size()) throw std::invalid_argument(value);
+                if (used != value.size() || state < INT_MIN || state > INT_MAX) throw std::invalid_argument(value);
             } catch (...) {
                 throw ImageError(file, line, "product state must be a number: " + value);
             }
