@@ -1,6 +1,7 @@
 // Machine descriptions: a machine.ini that loads gives a machine that holds
 // every entry of it (identity, drives, environment, installer properties,
-// products and facts); one that does not load leaves no machine behind.
+// products and facts); one that does not load is refused with an error
+// naming it, and leaves no machine behind.
 #include "fuzz_support.h"
 
 #include <cctype>
@@ -139,9 +140,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     winsim::Machine *m = nullptr;
     try {
         m = &winsim::LoadMachineImage(Folder());
-    } catch (const std::exception &) {
+    } catch (const winsim::ImageError &) {
         QL_FUZZ_CHECK(!winsim::HasLocalMachine(), "a description that did not load left a machine behind");
         return 0;
+    } catch (const std::exception &e) {
+        QL_FUZZ_CHECK(false, "a description was refused without naming itself: %s", e.what());
     }
     QL_FUZZ_CHECK(&winsim::LocalMachine() == m, "the loaded machine is the local one");
     CheckLoaded(*m, Entries(text));

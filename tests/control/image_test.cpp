@@ -131,6 +131,11 @@ TEST(MachineImage, BadInputNamesFileAndLineAndLoadsNothing) {
         {"service pack past 16 bits", "[machine]\nname=A\nsp=65537\n", nullptr, "machine.ini(3): sp must be"},
         {"product state past int", "[machine]\nname=A\n[products]\n{X}=99999999999\n", nullptr,
          "machine.ini(4): product state must be"},
+        // Folders the description names that cannot be made.
+        {"windir on no drive", "[machine]\nname=A\nwindir=Q:\\WINNT\n", nullptr,
+         "machine.ini: winsim: cannot make the folder \"Q:\\WINNT\""},
+        {"program is a folder", "[machine]\nname=A\nprogram=C:\\WINNT\\system32\n", nullptr,
+         "machine.ini: winsim: a folder stands at \"C:\\WINNT\\system32\""},
         {"bad registry file", "[machine]\nname=A\n", "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\X]\n\"v\"=dword:zz\n",
          "bad.reg(4)"},
     };

@@ -336,7 +336,13 @@ Machine &LoadMachineImage(const std::string &folder) {
     Machine &m = NewMachine(name);
     try {
         ApplyDescription(m, d, descFile.string());
-        SeedWindows2000(m);
+        // The Windows, temporary and program folders the description names
+        // are made here; one that cannot be made is the description's fault.
+        try {
+            SeedWindows2000(m);
+        } catch (const std::exception &e) {
+            throw ImageError(descFile.string(), 0, e.what());
+        }
         ApplyDescriptionLate(m, d, descFile.string());
         std::vector<fs::path> regFiles;
         if (fs::is_directory(dir / "registry", ec))
