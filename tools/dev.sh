@@ -9,6 +9,7 @@
 #   wine      the x86_64 DLL under wine64: the test package through msiexec,
 #             the winsim conformance tests, an option setup library
 #             (`wine -- package` and so on for one of them; tools/wine.sh)
+#   fuzz [S]  build the libFuzzer targets (clang) and run each for S seconds (default 20)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 JOBS=${JOBS:-2}
@@ -86,6 +87,31 @@ bench)
     need libbenchmark-dev
     configure build-bench -DCMAKE_BUILD_TYPE=Release -DQLSETGUI_TESTS=OFF -DQLSETGUI_BENCH=ON
     cmake --build build-bench -j "$JOBS"
+    ;;
+fuzz)
+    per_target=${2:-20}
+    need cmake ninja-build clang libclang-rt-14-dev
+    configure build-fuzz -DQLSETGUI_FUZZ=ON -DQLSETGUI_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+    cmake --build build-fuzz -j "$JOBS" --target fuzz_targets
+    # The simulated machines' files go to memory when it can (the profile
+    # readers go through them on every run); new inputs go to a work corpus
+    # beside the build, the seeds in fuzz/corpus stay as they are.
+    if [ -d /dev/shm ] && [ -w /dev/shm ]; then export TMPDIR=/dev/shm; fi
+    export ASAN_OPTIONS=detect_leaks=0:malloc_context_size=2 UBSAN_OPTIONS=print_stacktrace=1
+    for target in commandline setupicf setupinf buildrange regfile machine resources; do
+        mkdir -p "build-fuzz/corpus/$target"
+        echo "== fuzz_$target, $per_target s"
+        log="build-fuzz/fuzz_$target.log"
+        if ! ./build-fuzz/fuzz/fuzz_$target -max_total_time="$per_target" -timeout=10 -print_final_stats=1 \
+            -dict="fuzz/dict/$target.dict" -artifact_prefix="build-fuzz/fuzz_$target-" \
+            "build-fuzz/corpus/$target" "fuzz/corpus/$target" >"$log" 2>&1; then
+            tail -n 40 "$log"
+            echo "fuzz_$target found a fault (input saved as build-fuzz/fuzz_$target-*)"
+            exit 1
+        fi
+        grep -E '^#[0-9]+[[:space:]]+DONE|^stat::number_of_executed_units' "$log"
+    done
     ;;
 *)
     sed -n '2,12p' "$0"

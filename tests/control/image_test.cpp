@@ -125,6 +125,17 @@ TEST(MachineImage, BadInputNamesFileAndLineAndLoadsNothing) {
         {"bad drive type", "[drives]\nD=floppyish\n", nullptr, "machine.ini(2): unknown drive type"},
         {"long name", "[machine]\nname=ABCDEFGHIJKLMNOPQ\n", nullptr, "machine name must have 1 to 15"},
         {"entry outside a section", "name=A\n", nullptr, "machine.ini(1): entry outside a section"},
+        // Numbers that do not fit their fields are refused, not cut.
+        {"build past 32 bits", "[machine]\nname=A\nversion=5.0.4294967297\n", nullptr,
+         "machine.ini(3): version must be"},
+        {"service pack past 16 bits", "[machine]\nname=A\nsp=65537\n", nullptr, "machine.ini(3): sp must be"},
+        {"product state past int", "[machine]\nname=A\n[products]\n{X}=99999999999\n", nullptr,
+         "machine.ini(4): product state must be"},
+        // Folders the description names that cannot be made.
+        {"windir on no drive", "[machine]\nname=A\nwindir=Q:\\WINNT\n", nullptr,
+         "machine.ini: winsim: cannot make the folder \"Q:\\WINNT\""},
+        {"program is a folder", "[machine]\nname=A\nprogram=C:\\WINNT\\system32\n", nullptr,
+         "machine.ini: winsim: a folder stands at \"C:\\WINNT\\system32\""},
         {"bad registry file", "[machine]\nname=A\n", "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\X]\n\"v\"=dword:zz\n",
          "bad.reg(4)"},
     };
@@ -142,6 +153,19 @@ TEST(MachineImage, BadInputNamesFileAndLineAndLoadsNothing) {
         EXPECT_FALSE(winsim::HasLocalMachine()) << c.what;
         EXPECT_EQ(winsim::FindMachine("A"), nullptr) << c.what;
     }
+}
+
+// Drive sizes past what the cluster counts hold report the largest counts,
+// however many megabytes the description names.
+TEST(MachineImage, HugeDrivesHoldTheLargestClusterCounts) {
+    ImageFolder img;
+    img.Write("machine.ini", "[drives]\nE=fixed,17592186044416,18446744073709551615\nF=fixed,16777215,16777216\n");
+    winsim::ResetWorld();
+    winsim::Machine &m = winsim::LoadMachineImage(img.Dir());
+    EXPECT_EQ(m.drives['E'].freeClusters, 0xFFFFFFFFu);
+    EXPECT_EQ(m.drives['E'].totalClusters, 0xFFFFFFFFu);
+    EXPECT_EQ(m.drives['F'].freeClusters, 16777215u * 256u);
+    EXPECT_EQ(m.drives['F'].totalClusters, 0xFFFFFFFFu);
 }
 
 TEST(MachineImage, MissingFolderIsAnError) {

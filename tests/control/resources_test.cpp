@@ -89,6 +89,27 @@ STRINGTABLE PRELOAD MOVEABLE
     EXPECT_EQ(Load(kModule, 0x2001), "suffixed");
 }
 
+// A script chooses its numbers: sums, products and quotients past 64 bits
+// wrap as two's complement does instead of overflowing, in #if and in ids
+// alike (the smallest number divided by -1 is itself).
+TEST(ResourceScript, ArithmeticWrapsAt64Bits) {
+    winsim::RegisterModuleResources(kModule, R"rc(
+#define SMALLEST (0 - 2147483648 * 4294967295 - 2147483648)
+#if SMALLEST / -1 < 0 && SMALLEST % -1 == 0 && -SMALLEST == SMALLEST && 4294967295 * 4294967295 * 4294967295 != 0
+#define WRAPPED 1
+#endif
+STRINGTABLE
+BEGIN
+    4294967295 * 4294967295 + 4294967295 + 4294967295 + 7 "six"
+#ifdef WRAPPED
+    SMALLEST / -1 + (2147483648 * 4294967295) + 2147483648 + 2 "two"
+#endif
+END
+)rc");
+    EXPECT_EQ(Load(kModule, 6), "six");
+    EXPECT_EQ(Load(kModule, 2), "two");
+}
+
 TEST(ResourceScript, HeadersComeFirstAndConditionalsApply) {
     const std::string headers = R"h(
 #ifndef TEST_RESOURCE_H

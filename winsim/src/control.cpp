@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -150,7 +151,10 @@ std::vector<std::string> SplitList(const std::string &value) {
     return out;
 }
 
-bool ParseUnsigned(const std::string &text, unsigned long long &out) {
+// Decimal digits only, and at most `largest`: a value that does not fit its
+// field is refused rather than cut.
+bool ParseUnsigned(const std::string &text, unsigned long long &out,
+                   unsigned long long largest = ~0ull) {
     if (text.empty()) return false;
     for (char c : text)
         if (!std::isdigit((unsigned char)c)) return false;
@@ -159,7 +163,13 @@ bool ParseUnsigned(const std::string &text, unsigned long long &out) {
     } catch (...) {
         return false;
     }
-    return true;
+    return out <= largest;
+}
+
+// Megabytes as clusters, held at the largest count a drive reports.
+DWORD Clusters(unsigned long long mb, unsigned long long clusterBytes) {
+    const unsigned long long largestMb = 0xFFFFFFFFull * clusterBytes / 1048576ull;
+    return mb > largestMb ? 0xFFFFFFFFu : (DWORD)(mb * 1048576ull / clusterBytes);
 }
 
 UINT DriveTypeByName(const std::string &t) {
@@ -245,9 +255,11 @@ void ApplyDescription(Machine &m, const Description &d, const std::string &file)
         } else if (k == "version") {
             unsigned long long a, b, c;
             size_t p1 = value.find('.'), p2 = value.find('.', p1 == std::string::npos ? 0 : p1 + 1);
-            if (p1 == std::string::npos || p2 == std::string::npos || !ParseUnsigned(value.substr(0, p1), a) ||
-                !ParseUnsigned(value.substr(p1 + 1, p2 - p1 - 1), b) || !ParseUnsigned(value.substr(p2 + 1), c))
-                throw ImageError(file, line, "version must be major.minor.build: " + value);
+            if (p1 == std::string::npos || p2 == std::string::npos ||
+                !ParseUnsigned(value.substr(0, p1), a, 0xFFFFFFFFull) ||
+                !ParseUnsigned(value.substr(p1 + 1, p2 - p1 - 1), b, 0xFFFFFFFFull) ||
+                !ParseUnsigned(value.substr(p2 + 1), c, 0xFFFFFFFFull))
+                throw ImageError(file, line, "version must be major.minor.build, each up to 4294967295: " + value);
             m.majorVersion = (DWORD)a;
             m.minorVersion = (DWORD)b;
             m.buildNumber = (DWORD)c;
@@ -255,7 +267,8 @@ void ApplyDescription(Machine &m, const Description &d, const std::string &file)
             m.csdVersion = value;
         } else if (k == "sp") {
             unsigned long long sp;
-            if (!ParseUnsigned(value, sp)) throw ImageError(file, line, "sp must be a number: " + value);
+            if (!ParseUnsigned(value, sp, 0xFFFF))
+                throw ImageError(file, line, "sp must be a number up to 65535: " + value);
             m.servicePackMajor = (WORD)sp;
         } else if (k == "producttype") {
             std::string v = Lower(value);
@@ -303,11 +316,11 @@ void ApplyDescription(Machine &m, const Description &d, const std::string &file)
         const unsigned long long clusterBytes = (unsigned long long)dr.sectorsPerCluster * dr.bytesPerSector;
         if (parts.size() > 1) {
             if (!ParseUnsigned(parts[1], mb)) throw ImageError(file, line, "free space must be megabytes: " + value);
-            dr.freeClusters = (DWORD)std::min<unsigned long long>(mb * 1048576ull / clusterBytes, 0xFFFFFFFFull);
+            dr.freeClusters = Clusters(mb, clusterBytes);
         }
         if (parts.size() > 2) {
             if (!ParseUnsigned(parts[2], mb)) throw ImageError(file, line, "total size must be megabytes: " + value);
-            dr.totalClusters = (DWORD)std::min<unsigned long long>(mb * 1048576ull / clusterBytes, 0xFFFFFFFFull);
+            dr.totalClusters = Clusters(mb, clusterBytes);
         }
         if (dr.freeClusters > dr.totalClusters) dr.totalClusters = dr.freeClusters;
     }
@@ -477,7 +490,7 @@ void ApplyDescriptionLate(Machine &m, const Description &d, const std::string &f
             try {
                 size_t used = 0;
                 state = std::stol(value, &used);
-                if (used != value.size()) throw std::invalid_argument(value);
+                if (used != value.size() || state < INT_MIN || state > INT_MAX) throw std::invalid_argument(value);
             } catch (...) {
                 throw ImageError(file, line, "product state must be a number: " + value);
             }
@@ -651,7 +664,13 @@ Machine &LoadMachineImage(const std::string &folder) {
     Machine &m = NewMachine(name);
     try {
         ApplyDescription(m, d, descFile.string());
-        SeedWindows2000(m);
+        // The Windows, temporary and program folders the description names
+        // are made here; one that cannot be made is the description's fault.
+        try {
+            SeedWindows2000(m);
+        } catch (const std::exception &e) {
+            throw ImageError(descFile.string(), 0, e.what());
+        }
         ApplyDescriptionLate(m, d, descFile.string());
         std::vector<fs::path> regFiles;
         if (fs::is_directory(dir / "registry", ec))

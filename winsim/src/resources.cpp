@@ -49,6 +49,16 @@ struct Token {
 
 [[noreturn]] void Error(const std::string &file, int line, const std::string &what) { throw ImageError(file, line, what); }
 
+// Arithmetic of #if and of resource expressions wraps at 64 bits as two's
+// complement does: a script chooses its numbers, so none may overflow.
+long long Add(long long a, long long b) { return (long long)((unsigned long long)a + (unsigned long long)b); }
+long long Sub(long long a, long long b) { return (long long)((unsigned long long)a - (unsigned long long)b); }
+long long Mul(long long a, long long b) { return (long long)((unsigned long long)a * (unsigned long long)b); }
+long long Neg(long long a) { return Sub(0, a); }
+// The divisor is not 0; -1 is negation, which the smallest number survives.
+long long Div(long long a, long long b) { return b == -1 ? Neg(a) : a / b; }
+long long Rem(long long a, long long b) { return b == -1 ? 0 : a % b; }
+
 bool IsIdentStart(char c) { return std::isalpha((unsigned char)c) || c == '_'; }
 bool IsIdentChar(char c) { return std::isalnum((unsigned char)c) || c == '_'; }
 
@@ -471,11 +481,11 @@ private:
             else if (op == ">=") lhs = lhs >= rhs;
             else if (op == "<<") lhs = (long long)((unsigned long long)lhs << (rhs & 63));
             else if (op == ">>") lhs >>= (rhs & 63);
-            else if (op == "+") lhs += rhs;
-            else if (op == "-") lhs -= rhs;
-            else if (op == "*") lhs *= rhs;
-            else if (op == "/") lhs /= rhs;
-            else lhs %= rhs;
+            else if (op == "+") lhs = Add(lhs, rhs);
+            else if (op == "-") lhs = Sub(lhs, rhs);
+            else if (op == "*") lhs = Mul(lhs, rhs);
+            else if (op == "/") lhs = Div(lhs, rhs);
+            else lhs = Rem(lhs, rhs);
         }
         return lhs;
     }
@@ -492,7 +502,7 @@ private:
         if (k.kind == Token::Ident) return 0;  // not a macro
         if (k.kind == Token::Punct) {
             if (k.text == "!") return !CondUnary(t, p, sl);
-            if (k.text == "-") return -CondUnary(t, p, sl);
+            if (k.text == "-") return Neg(CondUnary(t, p, sl));
             if (k.text == "+") return CondUnary(t, p, sl);
             if (k.text == "~") return ~CondUnary(t, p, sl);
             if (k.text == "(") {
@@ -562,12 +572,12 @@ private:
             Value r = Operand();
             v.text += " " + op + " " + r.text;
             v.known = v.known && r.known;
-            if (op == "+") v.value += r.value;
-            else if (op == "-") v.value -= r.value;
+            if (op == "+") v.value = Add(v.value, r.value);
+            else if (op == "-") v.value = Sub(v.value, r.value);
             else if (op == "|") v.value |= r.value;
             else if (op == "&") v.value &= r.value;
-            else if (op == "*") v.value *= r.value;
-            else if (r.value != 0) v.value /= r.value;
+            else if (op == "*") v.value = Mul(v.value, r.value);
+            else if (r.value != 0) v.value = Div(v.value, r.value);
         }
         if (mustKnow && !v.known) Error(file, line, "undefined name in " + v.text);
         return v;
@@ -610,7 +620,7 @@ private:
             ++pos_;
             Value r = Operand();
             r.text = t.text + r.text;
-            if (t.text == "-") r.value = -r.value;
+            if (t.text == "-") r.value = Neg(r.value);
             if (t.text == "~") r.value = ~r.value;
             return r;
         }
