@@ -5,6 +5,7 @@
 #include "SetupInf.h"
 #include "registry/HarnRegistry.h"
 #include "system/Computer.h"
+#include "system/JobQueue.h"
 #include "system/SetupPaths.h"
 
 #include <cstdlib>
@@ -410,6 +411,8 @@ void CSettings::InitBaseProductFacts(CHarnRegistry &registry) {
     AlertPath(registry.GetAlertHomeDir());
     m_strCurrentAlertPath = m_strAlertPath;
     m_bAlertExists = !m_strCurrentAlertPath.IsEmpty();
+
+    m_bQueueExists = CJobQueue::QueueExists();
 
     // A database exists when its registered folder holds a database file.
     CString database = registry.GetQuillbakDBDir();
