@@ -80,6 +80,7 @@ void SeedWindows2000(Machine &m) {
     r.Create("HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application");
     r.Create("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
     r.Create("HKLM\\SOFTWARE\\Classes");
+    SeedPerformanceCounters(m);
     r.Create("HKU\\.DEFAULT\\Software");
     r.currentUserKey = kAdministratorSid;
     const std::string shell = std::string("HKU\\") + kAdministratorSid +

@@ -331,6 +331,7 @@ void ResetWorld() {
     ResetInstallerHandles();
     ResetServiceHandles();
     ResetNetConnections();
+    ResetWindows();
     w.local = nullptr;
     w.machines.clear();
     w.faults.clear();
