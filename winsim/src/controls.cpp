@@ -51,7 +51,8 @@ void Deliver(uintptr_t h, UINT msg) {
     TopLevel top = Windows()[h].top;
     bool isClose = msg == WM_CLOSE || (top.spec.closeMessage && msg == top.spec.closeMessage);
     if (!isClose) return;
-    bool closed = top.spec.closes;
+    // The program's own close message always closes; WM_CLOSE as it decides.
+    bool closed = msg == WM_CLOSE ? top.spec.closes : true;
     if (closed) Windows().erase(h);
     Machine *m = FindMachine(top.machine);
     if (m) ProgramGotClose(*m, top.pid, closed);

@@ -491,7 +491,7 @@ struct WindowSpec {
     std::string className;
     std::string title;
     bool closes = true;
-    UINT closeMessage = 0;  // a private message the program also takes as a close request
+    UINT closeMessage = 0;  // a private message on which the program closes the window in any case
 };
 // A program that runs on the machine until it is closed or ended, by the
 // Windows path of its image; it may hold a named mutex (its single-instance
