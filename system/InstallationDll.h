@@ -70,4 +70,8 @@ private:
     BOOL m_bOwner;  // this object loaded the library and unloads it
 };
 
+#if defined(__SIZEOF_POINTER__) && __SIZEOF_POINTER__ == 4
+static_assert(sizeof(CInstallationDll) == 36, "table pointer, module, six entry points, owner flag");
+#endif
+
 #endif

@@ -15,10 +15,6 @@ const char kOption[] = "C:\\SETUP\\OPTSET.DLL";
 
 std::string &Env(const char *name) { return winsim::LocalMachine().environment[name]; }
 
-#if defined(_WIN32) && !defined(_WIN64)
-static_assert(sizeof(CInstallationDll) == 36, "vtable, handle, six entry points and the owner flag");
-#endif
-
 TEST(OptionLibrary, LoadCallsEachEntryPointAndUnloads) {
     InstallDouble("OPTSETUP", kOption);
     CInstallationDll dll;
