@@ -6,6 +6,7 @@
 #include "registry/HarnRegistry.h"
 #include "system/Computer.h"
 #include "system/CurrentUser.h"
+#include "system/JobQueue.h"
 #include "system/SetupPaths.h"
 
 #include <cstdlib>
@@ -412,6 +413,8 @@ void CSettings::InitBaseProductFacts(CHarnRegistry &registry) {
     m_strCurrentAlertPath = m_strAlertPath;
     m_bAlertExists = !m_strCurrentAlertPath.IsEmpty();
     m_bVaxwallExists = CHarnRegistry::VaxwallExists(NULL);
+
+    m_bQueueExists = CJobQueue::QueueExists();
 
     // A database exists when its registered folder holds a database file.
     CString database = registry.GetQuillbakDBDir();

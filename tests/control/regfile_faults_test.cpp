@@ -189,11 +189,13 @@ TEST(RegConnect, PredefinedKeysMeanTheLocalMachineAtEachCall) {
     EXPECT_EQ(other.registry.Find("HKLM\\SOFTWARE\\Before"), nullptr);
 }
 
-TEST(RegHandles, PerformanceDataIsNotSimulated) {
+TEST(RegHandles, PerformanceDataServesObjectsOnly) {
     HKEY k;
     DWORD size = 0;
     EXPECT_EQ(RegOpenKeyExA(HKEY_PERFORMANCE_DATA, "", 0, KEY_READ, &k), ERROR_CALL_NOT_IMPLEMENTED);
-    EXPECT_EQ(RegQueryValueExA(HKEY_PERFORMANCE_DATA, "Global", nullptr, nullptr, nullptr, &size),
+    // Objects by index; the counter and help texts are not simulated.
+    EXPECT_EQ(RegQueryValueExA(HKEY_PERFORMANCE_DATA, "Global", nullptr, nullptr, nullptr, &size), ERROR_MORE_DATA);
+    EXPECT_EQ(RegQueryValueExA(HKEY_PERFORMANCE_DATA, "Counter 009", nullptr, nullptr, nullptr, &size),
               ERROR_CALL_NOT_IMPLEMENTED);
     EXPECT_EQ(RegCloseKey(HKEY_PERFORMANCE_DATA), ERROR_SUCCESS);
 }

@@ -143,3 +143,41 @@ TEST(ReportSections, AccountsCreatedGroupsJoinedAndRightsGrantedWithoutPasswords
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ReportSections, RunningProgramsAskedToCloseEndedAndLeftRunning) {
+    winsim::Machine &m = winsim::LocalMachine();
+    auto start = [&](const char *image, const char *cls, bool closes) {
+        winsim::RunningProgramSpec spec;
+        spec.image = image;
+        if (cls) {
+            winsim::WindowSpec w;
+            w.className = cls;
+            w.title = cls;
+            w.closes = closes;
+            spec.windows.push_back(w);
+        }
+        return winsim::StartRunningProgram(m, spec);
+    };
+    DWORD closing = start("C:\\QB\\QLMGR.EXE", "Manager", true);
+    DWORD stubborn = start("C:\\QB\\QLADMIN.EXE", "Admin", false);
+    DWORD killed = start("C:\\QB\\QLSERVER.EXE", nullptr, false);
+    DWORD untouched = start("C:\\OTHER\\TOOL.EXE", nullptr, false);
+    std::map<std::string, std::string> before, after;
+    qlsetrun::TakeSectionSnapshots(m, before);
+    PostMessageA(FindWindowA("Manager", NULL), WM_CLOSE, 0, 0);
+    PostMessageA(FindWindowA("Admin", NULL), WM_CLOSE, 0, 0);
+    HANDLE h = OpenProcess(PROCESS_TERMINATE, FALSE, killed);
+    TerminateProcess(h, 1);
+    CloseHandle(h);
+    qlsetrun::TakeSectionSnapshots(m, after);
+    auto pid = [](DWORD id) { return std::to_string(id); };
+    EXPECT_EQ(Render("Running programs", before, after),
+              "+ C:\\QB\\QLMGR.EXE (pid " + pid(closing) + "): closed when asked, exit code 0\n" +
+                  "+ C:\\QB\\QLADMIN.EXE (pid " + pid(stubborn) + "): asked to close, left running\n" +
+                  "+ C:\\QB\\QLSERVER.EXE (pid " + pid(killed) + "): ended by force, exit code 1\n" +
+                  "  C:\\OTHER\\TOOL.EXE (pid " + pid(untouched) + "): running\n");
+}
+
+}  // namespace

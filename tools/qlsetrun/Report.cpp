@@ -5,6 +5,7 @@
 #include "ProductReport.h"
 #include "actions/Frame.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -159,6 +160,42 @@ std::string AccountLines(const winsim::Machine &machine) {
     std::string lines;
     for (const std::string &l : winsim::DescribeAccounts(machine)) lines += l + "\n";
     return lines;
+}
+
+// ---- running programs: asked to close, ended, left running --------------------------
+std::string RunningProgramLines(const winsim::Machine &machine) {
+    std::string lines;
+    for (const winsim::ProcessInfo &p : winsim::SnapshotProcesses(const_cast<winsim::Machine &>(machine))) {
+        std::string state;
+        if (p.running)
+            state = p.closeRequested ? "asked to close, left running" : "running";
+        else if (p.terminated)
+            state = "ended by force, exit code " + std::to_string(p.exitCode);
+        else
+            state = std::string(p.closeRequested ? "closed when asked" : "ended") + ", exit code " +
+                    std::to_string(p.exitCode);
+        lines += p.image + " (pid " + std::to_string(p.pid) + "): " + state + "\n";
+    }
+    return lines;
+}
+
+// Every program after the run: "+ " what the run started or changed, "  " what
+// it left as it was.
+SectionText RunningPrograms(const Run &run, const Section &self) {
+    auto lines = [&](const std::map<std::string, std::string> &from) {
+        std::vector<std::string> out;
+        auto it = from.find(self.title);
+        if (it == from.end()) return out;
+        std::istringstream in(it->second);
+        std::string line;
+        while (std::getline(in, line)) out.push_back(line);
+        return out;
+    };
+    const std::vector<std::string> before = lines(run.sectionsBefore), after = lines(run.sectionsAfter);
+    std::string text;
+    for (const std::string &l : after)
+        text += (std::find(before.begin(), before.end(), l) == before.end() ? "+ " : "  ") + l + "\n";
+    return Text(text);
 }
 
 // ---- shares: each share with its access list, before and after -------------------
@@ -341,6 +378,7 @@ const std::vector<Section> &Sections() {
         {"Programs started", "programs.txt", LineChanges, nullptr, ProgramLines},
         {"Services", "services.txt", Services, nullptr, ServiceLines},
         {"Accounts", "accounts.txt", LineChanges, nullptr, AccountLines},
+        {"Running programs", "running.txt", RunningPrograms, nullptr, RunningProgramLines},
         {"Shares", "shares.txt", Shares, nullptr, ShareLines},
         {"Product registry", "product.txt", ProductBranch, nullptr, ProductBranchLines},
         {"Settings", "settings.txt", Settings, nullptr, nullptr},  // last: it may run the prologue

@@ -639,5 +639,7 @@ WINSIM_END_DECLS
 #include "heapapi.h"
 #include "winuser_controls.h"
 #include "winuser_broadcast.h"
+#include "winuser_windows.h"
+#include "synchapi.h"
 
 #endif

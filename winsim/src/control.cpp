@@ -82,6 +82,7 @@ void SeedWindows2000(Machine &m) {
     r.Create("HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application");
     r.Create("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
     r.Create("HKLM\\SOFTWARE\\Classes");
+    SeedPerformanceCounters(m);
     r.Create("HKU\\.DEFAULT\\Software");
     r.currentUserKey = kAdministratorSid;
     const std::string shell = std::string("HKU\\") + kAdministratorSid +
@@ -221,7 +222,8 @@ Description ReadDescription(const std::string &file) {
                                            "products", "facts", "domain",      "accounts",
                                            "members",  "rights", "names",       "passwords"};
             bool known = std::any_of(std::begin(kKnown), std::end(kKnown), [&](const char *k) { return section == k; }) ||
-                         section.rfind("product ", 0) == 0 || section.rfind("service ", 0) == 0;
+                         section.rfind("product ", 0) == 0 || section.rfind("service ", 0) == 0 ||
+                         (section.rfind("running ", 0) == 0 && section.size() > 8);
             if (section.rfind("share ", 0) == 0) {
                 section = "share " + Trim(raw.substr(6));
                 known = section.size() > 6;
@@ -516,6 +518,52 @@ DWORD ServiceNumber(const std::string &value, const std::string &file, int line)
     throw ImageError(file, line, "expected a number: " + value);
 }
 
+// [running NAME]: a program running on the machine: image, mutex, exitcode
+// and window=CLASS|TITLE|closes or stays[|CLOSE MESSAGE], once per window.
+void ApplyRunning(Machine &m, const Description &d, const std::string &file) {
+    std::map<std::string, std::pair<RunningProgramSpec, int>> declared;  // by section, with its first line
+    std::vector<std::string> order;
+    for (auto &[section, key, value, line] : d.entries) {
+        if (section.rfind("running ", 0) != 0) continue;
+        if (!declared.count(section)) order.push_back(section);
+        auto &entry = declared[section];
+        if (!entry.second) entry.second = line;
+        RunningProgramSpec &spec = entry.first;
+        std::string k = Lower(key);
+        if (k == "image") {
+            spec.image = value;
+        } else if (k == "mutex") {
+            spec.mutex = value;
+        } else if (k == "exitcode") {
+            spec.exitCode = ServiceNumber(value, file, line);
+        } else if (k == "window") {
+            std::vector<std::string> parts;
+            std::string rest = value;
+            for (size_t bar; (bar = rest.find('|')) != std::string::npos; rest = rest.substr(bar + 1))
+                parts.push_back(Trim(rest.substr(0, bar)));
+            parts.push_back(Trim(rest));
+            if (parts.size() < 3 || parts.size() > 4 || parts[0].empty() ||
+                (Lower(parts[2]) != "closes" && Lower(parts[2]) != "stays"))
+                throw ImageError(file, line, "expected window=CLASS|TITLE|closes or stays[|MESSAGE]: " + value);
+            WindowSpec w;
+            w.className = parts[0];
+            w.title = parts[1];
+            w.closes = Lower(parts[2]) == "closes";
+            if (parts.size() == 4) w.closeMessage = ServiceNumber(parts[3], file, line);
+            spec.windows.push_back(w);
+        } else {
+            throw ImageError(file, line, "unknown running program entry: " + key);
+        }
+    }
+    for (const std::string &section : order) {
+        auto &entry = declared[section];
+        std::string full;
+        if (entry.first.image.empty() || !NormalizeWindowsPath(m, entry.first.image, full))
+            throw ImageError(file, entry.second, "running program without a valid image: [" + section + "]");
+        StartRunningProgram(m, entry.first);
+    }
+}
+
 void ApplyServices(Machine &m, const Description &d, const std::string &file) {
     struct Declared {
         ServiceConfig config;
@@ -688,6 +736,7 @@ Machine &LoadMachineImage(const std::string &folder) {
         }
         // Declared services last, so a declaration wins over a registry file.
         ApplyServices(m, d, descFile.string());
+        ApplyRunning(m, d, descFile.string());
         CopyTree(m, dir / "files", folder);
         if (!m.Exists(m.modulePath)) m.PutFile(m.modulePath, "");
     } catch (...) {

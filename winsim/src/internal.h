@@ -42,6 +42,9 @@ struct WaitableObject : KernelObject {
     virtual uint64_t SignaledAt() = 0;
     // A wait returned because of this object (ownership, auto-reset).
     virtual void Satisfy() {}
+    // The object was left owned by a program that ended (an abandoned mutex):
+    // the wait that takes it says so.
+    virtual bool Abandoned() const { return false; }
     // The handle was opened with SYNCHRONIZE access.
     virtual bool MayWait() const { return true; }
     // The object behind the handle: two handles to one object are one object.
@@ -115,6 +118,33 @@ DWORD TickCountAt(uint64_t ms);
 Machine &NewMachine(const std::string &name);
 // Removes a machine from the world with its sandbox (a failed image load).
 void DropMachine(Machine &m);
+
+// Processes (process.cpp): the running program's own id, the processes now
+// running on a machine, and a close request that reached a program's window.
+DWORD OwnProcessId();
+struct ProcessImage {
+    DWORD pid = 0;
+    DWORD parentPid = 0;
+    std::string image;  // full Windows path
+};
+std::vector<ProcessImage> RunningProcessImages(Machine &m);
+void ProgramGotClose(Machine &m, DWORD pid, bool windowClosed);
+
+// Top-level windows of programs (controls.cpp), in the one window table.
+HWND AddProgramWindow(const std::string &machine, DWORD pid, DWORD tid, const WindowSpec &spec);
+void DestroyProgramWindows(const std::string &machine, DWORD pid);
+bool ProgramHasWindows(const std::string &machine, DWORD pid);
+BOOL PostToWindow(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
+void ResetWindows();
+
+// Named mutexes (mutex.cpp): a program holds one while it runs; when it ends
+// the mutex is abandoned.
+std::shared_ptr<void> HoldMutex(Machine &m, const std::string &name, DWORD pid);
+void AbandonMutexesOf(const std::string &machine, DWORD pid);
+
+// HKEY_PERFORMANCE_DATA (perfdata.cpp) and the counter titles it names.
+LONG QueryPerformanceData(LPCSTR valueName, LPDWORD type, LPBYTE data, LPDWORD size);
+void SeedPerformanceCounters(Machine &m);
 
 // Per-area resets, called by ResetWorld.
 void ResetRegistryHandles();

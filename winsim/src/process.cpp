@@ -12,6 +12,7 @@
 #include <deque>
 #include <filesystem>
 #include <map>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -47,6 +48,11 @@ struct ProcessState {
     DWORD exitCode = 0;
     std::vector<std::pair<uint64_t, UINT>> posts;  // clock time, message; sorted
     size_t nextPost = 0;
+    std::string image;              // full Windows path of its executable
+    bool resident = false;          // runs until closed or ended (a running program of the machine)
+    bool closeRequested = false;
+    bool terminated = false;
+    std::shared_ptr<void> mutexHold;  // its single-instance mutex
 
     bool EndedAt(uint64_t now) const { return ended || now >= endMs; }
     DWORD ExitCodeAt(uint64_t now) const {
@@ -71,6 +77,7 @@ struct ProcessTable {
     Machine *machine = nullptr;
     std::vector<std::shared_ptr<ProcessState>> running;  // not settled yet, in start order
     std::map<DWORD, std::weak_ptr<ProcessState>> byPid;
+    std::vector<std::shared_ptr<ProcessState>> all;  // every process, for reports
     std::map<std::thread::id, DWORD> threadIds;  // the running program's threads
     std::map<DWORD, ThreadQueue> queues;         // by thread id
     bool settling = false;
@@ -179,6 +186,23 @@ uint64_t NextPostFor(ProcessTable &t, DWORD thread, uint64_t now) {
             }
     }
     return best;
+}
+
+// Ends a process at once: killed (no effect, no more messages) or closed
+// by its program. Its windows go and its mutex is abandoned.
+void EndNow(Machine &m, ProcessState &p, DWORD code, bool killed) {
+    ProcessTable &t = TableOf(m);
+    p.ended = true;
+    p.exitCode = code;
+    p.endMs = ClockMs();
+    p.nextPost = p.posts.size();
+    p.terminated = killed;
+    t.running.erase(std::remove_if(t.running.begin(), t.running.end(),
+                                   [&](const std::shared_ptr<ProcessState> &s) { return s.get() == &p; }),
+                    t.running.end());
+    DestroyProgramWindows(m.name, p.pid);
+    p.mutexHold.reset();
+    AbandonMutexesOf(m.name, p.pid);
 }
 
 // ---- kernel objects ------------------------------------------------------------
@@ -386,8 +410,9 @@ DWORD Wait(const WaitRequest &r) {
                 return WAIT_OBJECT_0;
             }
         } else if (first < objects.size()) {
+            bool abandoned = objects[first]->Abandoned();
             objects[first]->Satisfy();
-            return WAIT_OBJECT_0 + (DWORD)first;
+            return (abandoned ? WAIT_ABANDONED_0 : WAIT_OBJECT_0) + (DWORD)first;
         }
         if (!r.waitAll && input) {
             seen();
@@ -437,6 +462,67 @@ bool TakeMessage(ThreadQueue &q, MSG &out, HWND hWnd, UINT first, UINT last, UIN
 bool IsKeyMessage(UINT msg) { return msg == WM_KEYDOWN || msg == WM_KEYUP || msg == WM_SYSKEYDOWN || msg == WM_SYSKEYUP; }
 
 }  // namespace
+
+DWORD OwnProcessId() { return kCurrentProcessId; }
+
+std::vector<ProcessImage> RunningProcessImages(Machine &m) {
+    std::lock_guard<std::recursive_mutex> g(WorldLock());
+    Settle(m);
+    std::vector<ProcessImage> out;
+    for (auto &p : TableOf(m).running) out.push_back(ProcessImage{p->pid, 0, p->image});
+    return out;
+}
+
+void ProgramGotClose(Machine &m, DWORD pid, bool windowClosed) {
+    std::lock_guard<std::recursive_mutex> g(WorldLock());
+    ProcessTable &t = TableOf(m);
+    auto it = t.byPid.find(pid);
+    std::shared_ptr<ProcessState> p = it == t.byPid.end() ? nullptr : it->second.lock();
+    if (!p || p->ended) return;
+    p->closeRequested = true;
+    // A program ends with its last window.
+    if (windowClosed && !ProgramHasWindows(m.name, pid)) EndNow(m, *p, p->program.exitCode, false);
+}
+
+DWORD StartRunningProgram(Machine &m, const RunningProgramSpec &spec) {
+    std::lock_guard<std::recursive_mutex> g(WorldLock());
+    std::string full;
+    if (!NormalizeWindowsPath(m, spec.image, full)) throw std::invalid_argument("winsim: bad program image " + spec.image);
+    ProcessTable &t = TableOf(m);
+    auto p = std::make_shared<ProcessState>();
+    p->pid = NewId();
+    p->tid = NewId();
+    p->commandLine = full;
+    p->image = full;
+    p->resident = true;
+    p->program.exitCode = spec.exitCode;
+    p->startMs = ClockMs();
+    p->endMs = WaitableObject::kNever;
+    if (!spec.mutex.empty()) p->mutexHold = HoldMutex(m, spec.mutex, p->pid);
+    t.running.push_back(p);
+    t.all.push_back(p);
+    t.byPid[p->pid] = p;
+    for (const WindowSpec &w : spec.windows) AddProgramWindow(m.name, p->pid, p->tid, w);
+    return p->pid;
+}
+
+std::vector<ProcessInfo> SnapshotProcesses(Machine &m) {
+    std::lock_guard<std::recursive_mutex> g(WorldLock());
+    Settle(m);
+    std::vector<ProcessInfo> out;
+    const uint64_t now = ClockMs();
+    for (auto &p : TableOf(m).all) {
+        ProcessInfo info;
+        info.pid = p->pid;
+        info.image = p->image;
+        info.running = !p->EndedAt(now);
+        info.closeRequested = p->closeRequested;
+        info.terminated = p->terminated;
+        info.exitCode = p->ExitCodeAt(now);
+        out.push_back(info);
+    }
+    return out;
+}
 
 void SettleProcesses() {
     std::lock_guard<std::recursive_mutex> g(WorldLock());
@@ -501,7 +587,9 @@ extern "C" BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandL
         if (post.first < program->runMs) p->posts.push_back({p->startMs + post.first, post.second});
     std::stable_sort(p->posts.begin(), p->posts.end(),
                      [](const std::pair<uint64_t, UINT> &a, const std::pair<uint64_t, UINT> &b) { return a.first < b.first; });
+    p->image = full;
     t.running.push_back(p);
+    t.all.push_back(p);
     t.byPid[p->pid] = p;
     m.processLog.push_back(ProcessRecord{full, p->commandLine, directory, p->startMs});
 
@@ -522,6 +610,9 @@ extern "C" HANDLE WINAPI OpenProcess(DWORD dwDesiredAccess, BOOL bInheritHandle,
     ProcessTable &t = TableOf(m);
     auto it = t.byPid.find(dwProcessId);
     std::shared_ptr<ProcessState> p = it == t.byPid.end() ? nullptr : it->second.lock();
+    // An ended process that only the report history keeps (no handle open,
+    // besides `p` here and the history's) is gone for Windows.
+    if (p && p->EndedAt(ClockMs()) && p.use_count() <= 2) p.reset();
     if (!p) return Fail((HANDLE) nullptr, ERROR_INVALID_PARAMETER);
     return NewHandle(std::make_shared<ProcessHandle>(p, access));
 }
@@ -580,14 +671,7 @@ extern "C" BOOL WINAPI TerminateProcess(HANDLE hProcess, UINT uExitCode) {
     const uint64_t now = ClockMs();
     if (p.EndedAt(now)) return Fail(FALSE, ERROR_ACCESS_DENIED);
     // Killed: no effect, no more messages.
-    p.ended = true;
-    p.exitCode = uExitCode;
-    p.endMs = now;
-    p.nextPost = p.posts.size();
-    ProcessTable &t = TableOf(m);
-    t.running.erase(std::remove_if(t.running.begin(), t.running.end(),
-                                   [&](const std::shared_ptr<ProcessState> &s) { return s.get() == &p; }),
-                    t.running.end());
+    EndNow(m, p, uExitCode, true);
     return TRUE;
 }
 
@@ -660,9 +744,8 @@ extern "C" BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM l
     std::lock_guard<std::recursive_mutex> g(WorldLock());
     Machine &m = LocalMachine();
     Settle(m);
-    // No window exists on the machine yet: a NULL window posts to the
-    // calling thread, as PostThreadMessage does.
-    if (hWnd) return Fail(FALSE, ERROR_INVALID_WINDOW_HANDLE);
+    // A NULL window posts to the calling thread, as PostThreadMessage does.
+    if (hWnd) return PostToWindow(hWnd, Msg, wParam, lParam);
     ProcessTable &t = TableOf(m);
     ThreadQueue &q = t.queues[ThreadIdIn(t)];
     if (q.messages.size() >= kQueueLimit) return Fail(FALSE, ERROR_NOT_ENOUGH_QUOTA);

@@ -683,6 +683,8 @@ extern "C" LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD l
     WINSIM_FAULT_RETURN_CODE("RegQueryValueExA");
     std::lock_guard<std::recursive_mutex> g(winsim::WorldLock());
     if (lpReserved || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
+    if (winsim::IsPredefined(hKey) && winsim::Low32(hKey) == 0x80000004u)
+        return winsim::QueryPerformanceData(lpValueName, lpType, lpData, lpcbData);
     Target t;
     LONG e = winsim::ResolveFor(hKey, KEY_QUERY_VALUE, t);
     if (e) return e;

@@ -333,6 +333,7 @@ void ResetWorld() {
     ResetServiceHandles();
     ResetNetConnections();
     ResetImpersonation();
+    ResetWindows();
     w.local = nullptr;
     w.machines.clear();
     w.faults.clear();

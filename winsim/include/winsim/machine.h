@@ -357,6 +357,7 @@ public:
     std::vector<ProcessRecord> processLog;
     std::vector<MSG> dispatchedMessages;
     std::shared_ptr<ProcessTable> processTable;  // winsim's own bookkeeping
+    std::shared_ptr<std::vector<BYTE>> performanceDataOverride;  // SetPerformanceDataOverride
 
     // Services: their configuration is the registry's (HKLM\SYSTEM\CurrentControlSet\Services);
     // their state and scripts are the manager's.
@@ -541,6 +542,45 @@ unsigned OpenTokenHandles();
 // The strings a combo box holds, in its order; empty for a window that is
 // not a combo box.
 std::vector<std::string> ComboBoxStrings(HWND comboBox);
+
+// ---- running programs and their windows --------------------------------------
+// A top-level window of a running program. The program decides what a close
+// request does: with `closes` the window goes away (and the program ends
+// with its last window); without, it stays.
+struct WindowSpec {
+    std::string className;
+    std::string title;
+    bool closes = true;
+    UINT closeMessage = 0;  // a private message on which the program closes the window in any case
+};
+// A program that runs on the machine until it is closed or ended, by the
+// Windows path of its image; it may hold a named mutex (its single-instance
+// mutex) as long as it runs.
+struct RunningProgramSpec {
+    std::string image;
+    std::vector<WindowSpec> windows;
+    std::string mutex;
+    DWORD exitCode = 0;  // when it ends by closing its last window
+};
+// Starts it; returns its process id.
+DWORD StartRunningProgram(Machine &m, const RunningProgramSpec &spec);
+// A process of the machine as a report shows it.
+struct ProcessInfo {
+    DWORD pid = 0;
+    std::string image;      // full Windows path
+    bool running = false;
+    bool closeRequested = false;  // a close message reached one of its windows
+    bool terminated = false;      // ended by TerminateProcess
+    DWORD exitCode = 0;
+};
+// Every process the machine has had (running programs and started ones), by id.
+std::vector<ProcessInfo> SnapshotProcesses(Machine &m);
+// The performance data block HKEY_PERFORMANCE_DATA gives for a value name
+// ("Global", or object title indexes such as "230") on the machine now.
+std::vector<BYTE> BuildPerformanceData(Machine &m, const std::string &valueName);
+// Makes HKEY_PERFORMANCE_DATA answer with these bytes as they are (to try a
+// caller on malformed data); null goes back to the machine's own data.
+void SetPerformanceDataOverride(Machine &m, std::shared_ptr<std::vector<BYTE>> block);
 
 // ---- installer ---------------------------------------------------------------
 // The session handle of the local machine's installer, as Windows Installer

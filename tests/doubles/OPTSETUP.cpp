@@ -1,0 +1,4 @@
+// An option setup library with all six entry points.
+#include "OptionSetupDouble.h"
+
+OPTSETUP_EXPORT_INSTALL_PATH
