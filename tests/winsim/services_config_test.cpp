@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "support/wine.h"
+
 namespace svctest {
 namespace {
 
@@ -25,6 +27,7 @@ TEST_F(ServiceConfig, TheManagerOpensOnThisMachineByAnyNameForIt) {
 }
 
 TEST_F(ServiceConfig, AnUnknownMachineOrDatabaseIsRefused) {
+    SKIP_ON_WINE("OpenSCManagerA opens the local manager for any machine name instead of failing with RPC_S_SERVER_UNAVAILABLE");
     EXPECT_EQ(OpenSCManagerA("\\\\NOSUCHHOST9", nullptr, SC_MANAGER_CONNECT), nullptr);
     EXPECT_EQ(GetLastError(), (DWORD)RPC_S_SERVER_UNAVAILABLE);
     EXPECT_EQ(OpenSCManagerA(nullptr, "NoSuchDatabase", SC_MANAGER_CONNECT), nullptr);
@@ -78,6 +81,7 @@ TEST_F(ServiceConfig, CreatingAnExistingServiceFailsAndKeepsIt) {
 }
 
 TEST_F(ServiceConfig, CreateChecksItsArgumentsAndRights) {
+    SKIP_ON_WINE("CreateServiceA accepts a service account that does not exist, and reports other errors than Windows for some bad arguments");
     struct Case {
         const char *name;
         DWORD type, start, errorControl;
@@ -249,6 +253,7 @@ TEST_F(ServiceConfig, DeleteMarksTheServiceUntilTheLastHandleCloses) {
 }
 
 TEST_F(ServiceConfig, ARunningServiceMarkedForDeletionGoesWhenItStops) {
+    SKIP_ON_WINE("the services the tests install have no program behind their image path, so none can be started");
     SC_HANDLE h = Install("WinsimSvcA");
     ASSERT_NE(h, nullptr);
     ASSERT_TRUE(StartServiceA(h, 0, nullptr));
@@ -264,6 +269,7 @@ TEST_F(ServiceConfig, ARunningServiceMarkedForDeletionGoesWhenItStops) {
 }
 
 TEST_F(ServiceConfig, TheDatabaseLockIsHeldOnceAndHoldsOffStarts) {
+    SKIP_ON_WINE("the services the tests install have no program behind their image path, so none can be started");
     InstallClosed("WinsimSvcA");
     SC_LOCK lock = LockServiceDatabase(scm_);
     ASSERT_NE(lock, nullptr) << GetLastError();
