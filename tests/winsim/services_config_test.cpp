@@ -40,6 +40,7 @@ TEST_F(ServiceConfig, AnUnknownMachineOrDatabaseIsRefused) {
 }
 
 TEST_F(ServiceConfig, CreateWritesTheServiceKey) {
+    SKIP_ON_WINE("CreateServiceA writes ImagePath as REG_SZ, not REG_EXPAND_SZ, and writes group dependencies (\"+name\") into DependOnService instead of DependOnGroup");
     SC_HANDLE h = CreateServiceA(scm_, "WinsimSvcA", "Winsim Service A", SERVICE_ALL_ACCESS, 0x110,
                                  SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, "\"C:\\Program Files\\A\\A.EXE\"",
                                  "WinsimGroup", nullptr, "WinsimSvcB\0+WinsimDeps\0", nullptr, nullptr);
@@ -64,6 +65,7 @@ TEST_F(ServiceConfig, CreateWritesTheServiceKey) {
 }
 
 TEST_F(ServiceConfig, CreatingAnExistingServiceFailsAndKeepsIt) {
+    SKIP_ON_WINE("CreateServiceA accepts a display name another service has, instead of failing with ERROR_DUPLICATE_SERVICE_NAME");
     InstallClosed("WinsimSvcA");
     SC_HANDLE h = CreateServiceA(scm_, "winsimsvca", nullptr, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
                                  SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, "C:\\other.exe", nullptr, nullptr,
@@ -172,6 +174,7 @@ TEST_F(ServiceConfig, AHandleGetsOnlyTheRightsItAskedFor) {
 }
 
 TEST_F(ServiceConfig, QueryConfigSizesItsBufferThenFillsIt) {
+    SKIP_ON_WINE("QueryServiceConfigA succeeds in a buffer smaller than the size it asked for, and returns an empty dependency list");
     SC_HANDLE h = Install("WinsimSvcA", "Winsim A", "WinsimSvcB\0WinsimSvcC\0");
     ASSERT_NE(h, nullptr);
     DWORD need = 0;
@@ -205,6 +208,7 @@ TEST_F(ServiceConfig, QueryConfigSizesItsBufferThenFillsIt) {
 }
 
 TEST_F(ServiceConfig, ChangeConfigKeepsWhatItIsNotGiven) {
+    SKIP_ON_WINE("ChangeServiceConfigA drops the dependencies and writes an empty Group where it is given none");
     SC_HANDLE h = Install("WinsimSvcA", "Winsim A", "WinsimSvcB\0");
     ASSERT_NE(h, nullptr);
     ASSERT_TRUE(ChangeServiceConfigA(h, SERVICE_NO_CHANGE, SERVICE_AUTO_START, SERVICE_NO_CHANGE,
