@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "support/wine.h"
+
 namespace {
 
 TEST(MultiByteToWideChar, SizingCountsTheNulOfATerminatedInput) {
@@ -39,9 +41,17 @@ TEST(WideCharToMultiByte, RoundTripAndDefaultCharacter) {
     char out[8];
     ASSERT_EQ(WideCharToMultiByte(1252, 0, text, -1, out, sizeof out, nullptr, nullptr), 4);
     EXPECT_STREQ(out, "Q\x80\xE9");
+    // Without WC_NO_BEST_FIT_CHARS Windows would write a look-alike ('O' for
+    // the omega): the flag asks for the default character instead.
     const WCHAR greek[] = {0x03A9, 'x', 0};
     BOOL usedDefault = FALSE;
-    ASSERT_EQ(WideCharToMultiByte(1252, 0, greek, -1, out, sizeof out, nullptr, &usedDefault), 3);
+    ASSERT_EQ(WideCharToMultiByte(1252, WC_NO_BEST_FIT_CHARS, greek, -1, out, sizeof out, nullptr, &usedDefault), 3);
+    EXPECT_STREQ(out, "?x");
+    EXPECT_TRUE(usedDefault);
+    // An ideograph has no look-alike in the code page.
+    const WCHAR ideograph[] = {0x4E00, 'x', 0};
+    usedDefault = FALSE;
+    ASSERT_EQ(WideCharToMultiByte(1252, 0, ideograph, -1, out, sizeof out, nullptr, &usedDefault), 3);
     EXPECT_STREQ(out, "?x");
     EXPECT_TRUE(usedDefault);
     EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr), 4);
@@ -52,9 +62,16 @@ TEST(WideCharToMultiByte, RoundTripAndDefaultCharacter) {
 }
 
 TEST(ComboBox, KeepsItsStringsInOrder) {
-    HWND box = CreateWindowExA(0, "COMBOBOX", "", WS_CHILD | CBS_DROPDOWNLIST, 0, 0, 100, 100, nullptr, nullptr,
-                               nullptr, nullptr);
-    ASSERT_NE(box, nullptr);
+    SetLastError(0);
+    EXPECT_EQ(CreateWindowExA(0, "COMBOBOX", "", WS_CHILD | CBS_DROPDOWNLIST, 0, 0, 100, 100, nullptr, nullptr,
+                              nullptr, nullptr),
+              nullptr);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_TLW_WITH_WSCHILD) << "a child window without a parent";
+    HWND box = CreateWindowExA(0, "COMBOBOX", "", CBS_DROPDOWNLIST, 0, 0, 100, 100, HWND_MESSAGE, nullptr, nullptr,
+                               nullptr);
+    if (!box && RunningOnWine())
+        GTEST_SKIP() << "Wine: CreateWindowExA refuses a message-only combo box (error " << GetLastError() << ")";
+    ASSERT_NE(box, nullptr) << GetLastError();
     EXPECT_EQ(SendMessageA(box, CB_ADDSTRING, 0, (LPARAM) "QLSERVER"), 0);
     EXPECT_EQ(SendMessageA(box, CB_ADDSTRING, 0, (LPARAM) "CORP"), 1);
     EXPECT_EQ(SendMessageA(box, CB_GETCOUNT, 0, 0), 2);

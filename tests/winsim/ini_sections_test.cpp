@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+#include "support/wine.h"
+
 namespace {
 
 class IniSections : public ScratchTest {
@@ -76,6 +78,7 @@ TEST_F(IniSections, SectionParameterRules) {
 }
 
 TEST_F(IniSections, SectionNames) {
+    SKIP_ON_WINE("GetPrivateProfileSectionNamesA writes through a null buffer (page fault)");
     ASSERT_TRUE(WriteText(file_, "[ section1 ]\r\n[section2]\r\n[section3]\r\n"));
     char buf[100];
     memset(buf, 'z', sizeof buf);
@@ -118,6 +121,7 @@ TEST_F(IniSections, WriteSectionReplacesItsEntries) {
 // The hex text and checksum of WritePrivateProfileStruct, and the checks of
 // GetPrivateProfileStruct.
 TEST_F(IniSections, Structures) {
+    SKIP_ON_WINE("the profile functions are Wine's own: GetPrivateProfileStructA sets other errors for a bad length or checksum (not ERROR_BAD_LENGTH, ERROR_INVALID_DATA)");
     char buffer[20];
     SetLastError(0xdeadbeef);
     EXPECT_FALSE(GetPrivateProfileStructA("s", "key", buffer, sizeof buffer, file_.c_str()));

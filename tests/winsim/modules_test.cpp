@@ -88,6 +88,7 @@ TEST(FreeLibrary, UnknownModuleFails) {
 // error alone; Vista and later cut the name to nSize-1 characters, terminate
 // it and report ERROR_INSUFFICIENT_BUFFER.
 TEST(GetModuleFileName, ShortBufferFollowsTheWindowsVersion) {
+    SKIP_ON_WINE("GetModuleFileNameA sets ERROR_INSUFFICIENT_BUFFER on a truncated name whatever the Windows version; Windows XP leaves the last error alone");
     char full[MAX_PATH];
     DWORD n = GetModuleFileNameA(NULL, full, sizeof full);
     ASSERT_GT(n, 8u);

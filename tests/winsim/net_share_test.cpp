@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "support/wine.h"
+
 namespace {
 
 std::string Text(const WCHAR *w) {
@@ -43,6 +45,7 @@ protected:
 };
 
 TEST_F(Shares, CreatedShareReadsBackAtLevelTwo) {
+    SKIP_ON_WINE("NetShareAdd is a stub (ERROR_NOT_SUPPORTED) and NetShareDel reports success for a share that does not exist");
     ASSERT_EQ(Add("TestShare$", "C:\\Shared"), (DWORD)NERR_Success);
     W name("testshare$");  // names compare without case
     LPBYTE buffer = nullptr;
@@ -60,6 +63,7 @@ TEST_F(Shares, CreatedShareReadsBackAtLevelTwo) {
 }
 
 TEST_F(Shares, MissingShareAndLevels) {
+    SKIP_ON_WINE("NetShareAdd is a stub (ERROR_NOT_SUPPORTED) and NetShareDel reports success for a share that does not exist");
     W name("NoSuchShare");
     LPBYTE buffer = nullptr;
     EXPECT_EQ(NetShareGetInfo(nullptr, name.p(), 2, &buffer), (DWORD)NERR_NetNameNotFound);
@@ -97,6 +101,7 @@ DWORD EveryoneMask(LPBYTE info502) {
 }
 
 TEST_F(Shares, DescriptorIsGivenAtCreationAndReplacedAtLevel1501) {
+    SKIP_ON_WINE("NetShareAdd is a stub (ERROR_NOT_SUPPORTED) and NetShareDel reports success for a share that does not exist");
     std::vector<BYTE> readOnly = EveryoneDescriptor(0x1200A9);
     ASSERT_EQ(Add("TestShare$", "C:\\Shared", 502, readOnly.data()), (DWORD)NERR_Success);
     W name("TestShare$");
@@ -139,6 +144,7 @@ std::vector<std::string> Enumerate(DWORD preferred, std::vector<NET_API_STATUS> 
 }
 
 TEST_F(Shares, EnumerationPagesWithMoreData) {
+    SKIP_ON_WINE("NetShareAdd is a stub (ERROR_NOT_SUPPORTED) and NetShareDel reports success for a share that does not exist");
     ASSERT_EQ(Add("TestShare$", "C:\\Shared"), (DWORD)NERR_Success);
     ASSERT_EQ(Add("Second", "C:\\Other"), (DWORD)NERR_Success);
     std::vector<NET_API_STATUS> statuses;

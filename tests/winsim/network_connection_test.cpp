@@ -8,6 +8,7 @@
 #include <string>
 
 #include "support/network.h"
+#include "support/wine.h"
 
 namespace {
 
@@ -20,14 +21,24 @@ DWORD Connect(const std::string &remote, LPCSTR user = NULL) {
     return WNetAddConnection2A(&nr, "", user, 0);
 }
 
-TEST(NetworkConnections, CancellingWhatIsNotConnectedFails) {
-    const std::string ipc = std::string("\\\\") + NeighbourServer() + "\\ipc$";
+// Every test connects to a second machine on the network.
+class NetworkConnections : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string name;
+        SEEDED_OR_SKIP(NeighbourServer(name));
+        server = "\\\\" + name;
+    }
+    std::string server;
+};
+
+TEST_F(NetworkConnections, CancellingWhatIsNotConnectedFails) {
+    const std::string ipc = server + "\\ipc$";
     EXPECT_EQ(WNetCancelConnection2A(ipc.c_str(), 0, TRUE), (DWORD)ERROR_NOT_CONNECTED);
     EXPECT_EQ(WNetCancelConnection2A("\\\\NOWHERE\\ipc$", 0, TRUE), (DWORD)ERROR_NOT_CONNECTED);
 }
 
-TEST(NetworkConnections, AConnectionLastsUntilItIsCancelled) {
-    const std::string server = std::string("\\\\") + NeighbourServer();
+TEST_F(NetworkConnections, AConnectionLastsUntilItIsCancelled) {
     ASSERT_EQ(Connect(server + "\\IPC$"), (DWORD)NO_ERROR);
     // Names compare without case.
     EXPECT_EQ(WNetCancelConnection2A((server + "\\ipc$").c_str(), 0, TRUE), (DWORD)NO_ERROR);
@@ -38,8 +49,7 @@ TEST(NetworkConnections, AConnectionLastsUntilItIsCancelled) {
     EXPECT_EQ(WNetCancelConnection2A((server + "\\ADMIN$").c_str(), 0, FALSE), (DWORD)NO_ERROR);
 }
 
-TEST(NetworkConnections, UnknownServersAndSharesAreRefused) {
-    const std::string server = std::string("\\\\") + NeighbourServer();
+TEST_F(NetworkConnections, UnknownServersAndSharesAreRefused) {
     EXPECT_EQ(Connect("\\\\NOWHERE\\IPC$"), (DWORD)ERROR_BAD_NETPATH);
     EXPECT_EQ(Connect(server + "\\NOSHARE"), (DWORD)ERROR_BAD_NET_NAME);
     EXPECT_EQ(Connect(server + "\\Q$"), (DWORD)ERROR_BAD_NET_NAME);
@@ -47,8 +57,7 @@ TEST(NetworkConnections, UnknownServersAndSharesAreRefused) {
     EXPECT_EQ(WNetAddConnection2A(NULL, "", NULL, 0), (DWORD)ERROR_INVALID_PARAMETER);
 }
 
-TEST(NetworkConnections, OneSetOfCredentialsPerServer) {
-    const std::string server = std::string("\\\\") + NeighbourServer();
+TEST_F(NetworkConnections, OneSetOfCredentialsPerServer) {
     ASSERT_EQ(Connect(server + "\\IPC$", "NEIGHBOUR\\one"), (DWORD)NO_ERROR);
     EXPECT_EQ(Connect(server + "\\ADMIN$", "NEIGHBOUR\\two"), (DWORD)ERROR_SESSION_CREDENTIAL_CONFLICT);
     EXPECT_EQ(Connect(server + "\\ADMIN$", "NEIGHBOUR\\one"), (DWORD)NO_ERROR);

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "support/wine.h"
+
 namespace {
 
 GENERIC_MAPPING ShareMapping() { return GENERIC_MAPPING{0x1200A9, 0x1301BF, 0x20000, 0x1F01FF}; }
@@ -42,6 +44,7 @@ TEST_F(Token, EnablingAHeldPrivilegeSucceedsCleanly) {
 }
 
 TEST_F(Token, APrivilegeNotHeldSucceedsWithNotAllAssigned) {
+    SKIP_ON_WINE("every privilege is held, so enabling SeTcbPrivilege leaves no ERROR_NOT_ALL_ASSIGNED");
     ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token));
     TOKEN_PRIVILEGES tp;
     tp.PrivilegeCount = 1;
@@ -97,6 +100,7 @@ DWORD FirstMask(PSECURITY_DESCRIPTOR sd) {
 }
 
 TEST(PrivateObjects, CreateMapsGenericRightsAndTakesTheOwnerFromTheToken) {
+    SKIP_ON_WINE("CreatePrivateObjectSecurity does not map generic rights through the mapping, nor inherit the creator's access list as Windows does");
     HANDLE token;
     ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
     Creator c;
@@ -131,6 +135,7 @@ TEST(PrivateObjects, CreateMapsGenericRightsAndTakesTheOwnerFromTheToken) {
 }
 
 TEST(PrivateObjects, WithoutATokenTheOwnerCannotBeDefaulted) {
+    SKIP_ON_WINE("CreatePrivateObjectSecurity without a token takes the process token instead of failing with ERROR_NO_TOKEN");
     Creator c;
     GENERIC_MAPPING map = ShareMapping();
     PSECURITY_DESCRIPTOR object = nullptr;
@@ -164,6 +169,7 @@ TEST(AccountNames, BuiltInAliasesAndWellKnownGroups) {
 }
 
 TEST(AccountNames, TheMachinesOwnAccountsCarryItsName) {
+    SKIP_ON_WINE("LookupAccountNameA does not find the machine's Administrator account");
     char computer[MAX_COMPUTERNAME_LENGTH + 1];
     DWORD size = sizeof computer;
     ASSERT_TRUE(GetComputerNameA(computer, &size));
@@ -177,6 +183,7 @@ TEST(AccountNames, TheMachinesOwnAccountsCarryItsName) {
 }
 
 TEST(AccountNames, BuffersAreSizedByAFailingCall) {
+    SKIP_ON_WINE("LookupAccountSidA counts the terminating NUL in the name length it returns on success");
     DWORD sidSize = 0, domainSize = 0;
     SID_NAME_USE use;
     SetLastError(0);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/services.h"
+#include "support/wine.h"
 
 namespace svctest {
 

@@ -145,6 +145,7 @@ TEST(Mailslot, CreateWithoutANameFails) {
 // writer learns it from WriteFile and nothing reaches the slot. A maximum
 // of 0 takes any size.
 TEST(Mailslot, LongerThanTheMaximumIsRefused) {
+    SKIP_ON_WINE("WriteFile to a mailslot accepts a message longer than the slot's maximum message size");
     const char path[] = "\\\\.\\mailslot\\winsim\\small";
     HANDLE server = CreateMailslotA(path, 8, 0, nullptr);
     ASSERT_NE(server, INVALID_HANDLE_VALUE);

@@ -27,7 +27,7 @@ TEST(SendMessageTimeout, NoSuchWindow) {
 }
 
 TEST(SendMessageTimeout, ALiveWindowAnswers) {
-    HWND box = CreateWindowExA(0, "COMBOBOX", "", WS_CHILD | CBS_DROPDOWNLIST, 0, 0, 100, 100, nullptr, nullptr,
+    HWND box = CreateWindowExA(0, "COMBOBOX", "", WS_CHILD | CBS_DROPDOWNLIST, 0, 0, 100, 100, HWND_MESSAGE, nullptr,
                                nullptr, nullptr);
     ASSERT_NE(box, nullptr);
     SendMessageA(box, CB_ADDSTRING, 0, (LPARAM) "one");

@@ -23,10 +23,13 @@
 #define CBS_DROPDOWNLIST 0x0003L
 #define CBS_SORT 0x0100L
 
+#define WS_POPUP 0x80000000L
 #define WS_CHILD 0x40000000L
 #define WS_VISIBLE 0x10000000L
 #define WS_VSCROLL 0x00200000L
 #define WS_TABSTOP 0x00010000L
+
+#define HWND_MESSAGE ((HWND)(LONG_PTR)-3)
 
 #ifdef __cplusplus
 extern "C" {

@@ -125,6 +125,9 @@ extern "C" HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCS
     std::lock_guard<std::recursive_mutex> g(WorldLock());
     if (!lpClassName || IS_INTRESOURCE(lpClassName)) return Fail<HWND>(nullptr, ERROR_CALL_NOT_IMPLEMENTED);
     if (!EqualNoCase(lpClassName, "COMBOBOX")) return Fail<HWND>(nullptr, ERROR_CALL_NOT_IMPLEMENTED);
+    // A child window needs its parent (a message-only one will do).
+    if ((dwStyle & (WS_CHILD | WS_POPUP)) == WS_CHILD && !hWndParent)
+        return Fail<HWND>(nullptr, ERROR_TLW_WITH_WSCHILD);
     Window w;
     w.box.sorted = (dwStyle & CBS_SORT) != 0;
     uintptr_t h = NextWindow();

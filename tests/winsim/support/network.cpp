@@ -2,22 +2,25 @@
 
 #include <winsim/machine.h>
 
-void JoinDomain(const std::string &domain, const std::vector<std::string> &controllers,
+const char *JoinDomain(const std::string &domain, const std::vector<std::string> &controllers,
                 const std::vector<std::string> &trusts) {
     winsim::Machine &m = winsim::LocalMachine();
     m.domain = domain;
     if (m.domainSid.empty()) m.domainSid = "S-1-5-21-2025429265-507921405-1417001333";
     m.domainControllers = controllers;
     m.trustedDomains = trusts;
+    return nullptr;
 }
 
-void BecomeController(const std::string &domain, const std::vector<std::string> &controllers,
+const char *BecomeController(const std::string &domain, const std::vector<std::string> &controllers,
                       const std::vector<std::string> &trusts) {
     JoinDomain(domain, controllers, trusts);
     winsim::LocalMachine().productType = VER_NT_DOMAIN_CONTROLLER;
+    return nullptr;
 }
 
-const char *NeighbourServer() {
+const char *NeighbourServer(std::string &server) {
     if (!winsim::FindMachine("NEIGHBOUR")) winsim::CreateDefaultMachine("NEIGHBOUR");
-    return "NEIGHBOUR";
+    server = "NEIGHBOUR";
+    return nullptr;
 }

@@ -6,13 +6,14 @@
 
 namespace svctest {
 
-void ScriptService(const char *name, Behaviour behaviour, DWORD startPolls, DWORD stopPolls, DWORD waitHint) {
+const char *ScriptService(const char *name, Behaviour behaviour, DWORD startPolls, DWORD stopPolls, DWORD waitHint) {
     winsim::ServiceScript s;
     s.kind = static_cast<winsim::ServiceScript::Kind>(static_cast<int>(behaviour));
     s.startPolls = startPolls;
     s.stopPolls = stopPolls;
     s.waitHint = waitHint;
     winsim::SetServiceScript(winsim::LocalMachine(), name, s);
+    return nullptr;
 }
 
 }  // namespace svctest

@@ -60,6 +60,13 @@ inline bool RunningCase(std::initializer_list<const char *> cases) {
         if (RunningOnRealClock()) GTEST_SKIP() << "real machine: " << reason;   \
     } while (0)
 
+// A seeding helper (support/network.h, support/services.h) returns null when
+// it seeded the machine, else why it cannot: the test skips with that.
+#define SEEDED_OR_SKIP(call)                                      \
+    do {                                                          \
+        if (const char *why_not_ = (call)) GTEST_SKIP() << why_not_; \
+    } while (0)
+
 #define SKIP_ON_WINE(reason)                                     \
     do {                                                         \
         if (RunningOnWine()) GTEST_SKIP() << "Wine: " << reason; \
