@@ -1,6 +1,7 @@
 // The product registry object's reads and writes: single values, the
 // product records, and the whole-object read, write and delete sequences.
 #include "HarnRegistry.h"
+#include "RegistryIo.h"
 #include "system/Computer.h"
 
 #include "BrandKit.h"
@@ -83,15 +84,7 @@ ReadResult QueryRecord(HKEY root, LPCSTR keyPath, LPCSTR name, tagProductStruct 
 
 // Creates the key below `root` and writes one value; nonzero when written.
 int WriteValue(HKEY root, LPCSTR keyPath, LPCSTR valueName, DWORD type, const void *data, DWORD size) {
-    if (!root) return 0;
-    HKEY key;
-    DWORD disposition = 0;
-    if (RegCreateKeyExA(root, keyPath, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, NULL, &key,
-                        &disposition) != ERROR_SUCCESS)
-        return 0;
-    LONG rc = RegSetValueExA(key, valueName, 0, type, (const BYTE *)data, size);
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS;
+    return qlreg::Write(root, keyPath, valueName, type, data, size);
 }
 
 // REG_SZ with its terminating NUL.
