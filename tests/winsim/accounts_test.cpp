@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "support/accounts.h"
+#include "support/ntlsa.h"
+#include "support/wine.h"
 
 static_assert(sizeof(void *) != 4 || (sizeof(USER_INFO_1) == 32 && sizeof(USER_INFO_2) == 96 &&
                                       sizeof(LOCALGROUP_MEMBERS_INFO_0) == 4),
@@ -109,6 +111,7 @@ std::set<std::string> Members(LPCWSTR server, const std::string &group) {
 
 // ---- users ---------------------------------------------------------------------------------
 TEST(NetUsers, AddGetAndDelete) {
+    SKIP_ON_WINE("NetUserAdd reports success but keeps no account: NetUserGetInfo then fails with 2140");
     ASSERT_EQ(AddUser(NULL, "qltest1", "Pass1word"), (DWORD)NERR_Success);
     EXPECT_EQ(AddUser(NULL, "QLTEST1", "Other1"), (DWORD)NERR_UserExists);  // names are compared without case
     LPBYTE buf = NULL;
@@ -128,6 +131,7 @@ TEST(NetUsers, AddGetAndDelete) {
 }
 
 TEST(NetUsers, AddRefusesOtherPrivilegesAndBadNames) {
+    SKIP_ON_WINE("NetUserAdd accepts every level, privilege, name and server");
     DWORD parm = 0;
     EXPECT_EQ(AddUser(NULL, "qltest2", "Pass1word", USER_PRIV_ADMIN, &parm), (DWORD)ERROR_INVALID_PARAMETER);
     EXPECT_EQ(parm, (DWORD)USER_PRIV_PARMNUM);
@@ -149,7 +153,7 @@ TEST(NetUsers, ChangePasswordVerifiesTheOldOneFirst) {
 }
 
 TEST(NetUsers, PasswordRules) {
-    SetPasswordRules(8, 1);
+    SEEDED_OR_SKIP(SetPasswordRules(8, 1));
     EXPECT_EQ(AddUser(NULL, "qltest4", "short"), (DWORD)NERR_PasswordTooShort);
     ASSERT_EQ(AddUser(NULL, "qltest4", "LongEnough1"), (DWORD)NERR_Success);
     std::string here = ComputerName();
@@ -163,6 +167,7 @@ TEST(NetUsers, PasswordRules) {
 
 // ---- local groups ------------------------------------------------------------------------------
 TEST(LocalGroups, AddMembersOnceAndReadThem) {
+    SKIP_ON_WINE("the local-group member functions are stubs that keep no members");
     ASSERT_EQ(AddUser(NULL, "qltest5", "Pass1word"), (DWORD)NERR_Success);
     std::vector<BYTE> sid = SidOf(NULL, "qltest5");
     ASSERT_FALSE(sid.empty());
@@ -181,6 +186,7 @@ TEST(LocalGroups, AddMembersOnceAndReadThem) {
 }
 
 TEST(LocalGroups, RefusedMembersAddNothing) {
+    SKIP_ON_WINE("the local-group member functions are stubs, and this one crashes the test program");
     ASSERT_EQ(AddUser(NULL, "qltest6", "Pass1word"), (DWORD)NERR_Success);
     ASSERT_EQ(AddUser(NULL, "qltest7", "Pass1word"), (DWORD)NERR_Success);
     std::vector<BYTE> a = SidOf(NULL, "qltest6"), b = SidOf(NULL, "qltest7");
@@ -199,7 +205,7 @@ TEST(LocalGroups, RefusedMembersAddNothing) {
 }
 
 TEST(LocalGroups, BuiltinAliasesByRidInAnotherLanguage) {
-    TranslateBuiltinNames("VORDEFINIERT", "Administratoren", "Sicherungs-Operatoren");
+    SEEDED_OR_SKIP(TranslateBuiltinNames("VORDEFINIERT", "Administratoren", "Sicherungs-Operatoren"));
     std::vector<BYTE> admins = BuiltinSid(DOMAIN_ALIAS_RID_ADMINS);
     char name[256], domain[256];
     DWORD cchName = sizeof name, cchDomain = sizeof domain;
@@ -219,7 +225,8 @@ TEST(LocalGroups, BuiltinAliasesByRidInAnotherLanguage) {
 }
 
 TEST(LocalGroups, ADomainAccountLivesOnItsController) {
-    const char *dc = DomainControllerOf("QLTESTDOM");
+    std::string dc;
+    SEEDED_OR_SKIP(DomainControllerOf("QLTESTDOM", dc));
     LPBYTE buf = NULL;
     ASSERT_EQ(NetGetDCName(NULL, Wide("QLTESTDOM").data(), &buf), (DWORD)NERR_Success);
     std::string server = Text((LPCWSTR)buf);
@@ -245,11 +252,16 @@ TEST(LocalGroups, ADomainAccountLivesOnItsController) {
 class LsaAccounts : public ::testing::Test {
 protected:
     void SetUp() override {
+        SKIP_ON_WINE("the LSA account-object calls crash the test program");
         LSA_OBJECT_ATTRIBUTES attributes;
         memset(&attributes, 0, sizeof attributes);
         ASSERT_EQ(LsaOpenPolicy(NULL, &attributes, POLICY_ALL_ACCESS, &policy_), STATUS_SUCCESS);
     }
-    void TearDown() override { EXPECT_EQ(LsaClose(policy_), STATUS_SUCCESS); }
+    void TearDown() override {
+        if (policy_) {
+            EXPECT_EQ(LsaClose(policy_), STATUS_SUCCESS);
+        }
+    }
     std::set<std::string> Rights(PSID sid) {
         PLSA_UNICODE_STRING rights = NULL;
         ULONG count = 0;
@@ -389,7 +401,7 @@ TEST(Tokens, TheUserAndItsGroups) {
 }
 
 TEST(Tokens, APlainUserIsNoAdministrator) {
-    RunAsPlainUser("qlplain");
+    SEEDED_OR_SKIP(RunAsPlainUser("qlplain"));
     HANDLE token = NULL;
     ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_READ, &token));
     std::vector<std::string> groups = TokenSids(token, TokenGroups);

@@ -7,14 +7,17 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "support/wine.h"
+
 namespace {
 
 TEST(SendMessageTimeout, BroadcastOfTheEnvironmentChange) {
+    // What a broadcast leaves in the result is not documented (winsim leaves
+    // 0, Wine 1): only success is asserted.
     DWORD_PTR result = 12345;
     EXPECT_NE(SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, (LPARAM) "Environment", SMTO_ABORTIFHUNG,
                                   3000, &result),
               0);
-    EXPECT_EQ(result, 0u);
     // The result pointer is optional.
     EXPECT_NE(SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, 0, SMTO_NORMAL, 100, NULL), 0);
 }
@@ -29,6 +32,7 @@ TEST(SendMessageTimeout, NoSuchWindow) {
 TEST(SendMessageTimeout, ALiveWindowAnswers) {
     HWND box = CreateWindowExA(0, "COMBOBOX", "", WS_CHILD | CBS_DROPDOWNLIST, 0, 0, 100, 100, HWND_MESSAGE, nullptr,
                                nullptr, nullptr);
+    if (!box && RunningOnWine()) GTEST_SKIP() << "Wine: a combo box whose parent is the message-only window is refused";
     ASSERT_NE(box, nullptr);
     SendMessageA(box, CB_ADDSTRING, 0, (LPARAM) "one");
     SendMessageA(box, CB_ADDSTRING, 0, (LPARAM) "two");

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "support/running.h"
+#include "support/wine.h"
 
 namespace {
 
@@ -20,6 +21,7 @@ bool Running(DWORD pid) {
 }
 
 TEST(Windows, FoundByClassOrTitleWithTheirOwner) {
+    SEEDED_OR_SKIP(runtest::ProgramsCanBeSeeded());
     DWORD pid = runtest::StartProgram("C:\\Apps\\mgr.exe", {{"QuillbakManager", "Quillbak Manager", true}});
     HWND byClass = FindWindowA("QuillbakManager", NULL);
     ASSERT_NE(byClass, (HWND)0);
@@ -41,6 +43,7 @@ TEST(Windows, FoundByClassOrTitleWithTheirOwner) {
 }
 
 TEST(Windows, AClosingWindowGoesAndItsProgramEndsWithIt) {
+    SEEDED_OR_SKIP(runtest::ProgramsCanBeSeeded());
     DWORD pid = runtest::StartProgram("C:\\Apps\\mon.exe", {{"QLDM32WClass", "Monitor", true}}, nullptr, 4);
     HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid);
     HWND w = FindWindowA("QLDM32WClass", NULL);
@@ -57,6 +60,7 @@ TEST(Windows, AClosingWindowGoesAndItsProgramEndsWithIt) {
 }
 
 TEST(Windows, AProgramMayRefuseToClose) {
+    SEEDED_OR_SKIP(runtest::ProgramsCanBeSeeded());
     DWORD pid = runtest::StartProgram("C:\\Apps\\busy.exe", {{"Busy", "Busy", false}});
     HWND w = FindWindowA("Busy", NULL);
     EXPECT_TRUE(PostMessageA(w, WM_CLOSE, 0, 0));
@@ -69,6 +73,7 @@ TEST(Windows, AProgramMayRefuseToClose) {
 }
 
 TEST(Windows, AProgramEndsWithItsLastWindow) {
+    SEEDED_OR_SKIP(runtest::ProgramsCanBeSeeded());
     DWORD pid = runtest::StartProgram("C:\\Apps\\two.exe", {{"First", "One", true}, {"Second", "Two", true}});
     EXPECT_EQ(SendMessageA(FindWindowA("First", NULL), WM_CLOSE, 0, 0), 0);
     EXPECT_TRUE(Running(pid));
@@ -79,6 +84,7 @@ TEST(Windows, AProgramEndsWithItsLastWindow) {
 }
 
 TEST(Windows, TerminatingAProgramTakesItsWindows) {
+    SEEDED_OR_SKIP(runtest::ProgramsCanBeSeeded());
     DWORD pid = runtest::StartProgram("C:\\Apps\\win.exe", {{"Killed", "K", false}});
     HWND w = FindWindowA("Killed", NULL);
     HANDLE h = OpenProcess(PROCESS_TERMINATE, FALSE, pid);
@@ -96,6 +102,7 @@ BOOL CALLBACK Collect(HWND hwnd, LPARAM param) {
 }
 
 TEST(Windows, EnumWindowsVisitsEveryTopLevelWindow) {
+    SEEDED_OR_SKIP(runtest::ProgramsCanBeSeeded());
     runtest::StartProgram("C:\\Apps\\a.exe", {{"A", "Alpha", true}});
     runtest::StartProgram("C:\\Apps\\b.exe", {{"B", "Beta", true}});
     std::string titles;
@@ -139,6 +146,7 @@ TEST(Mutexes, OwnershipIsRecursiveForTheOwner) {
 }
 
 TEST(Mutexes, AMutexHeldByAnotherProgramIsAbandonedWhenItEnds) {
+    SEEDED_OR_SKIP(runtest::ProgramsCanBeSeeded());
     DWORD pid = runtest::StartProgram("C:\\Apps\\single.exe", {}, "SingleInstanceMutex");
     HANDLE m = CreateMutexA(NULL, TRUE, "SingleInstanceMutex");
     ASSERT_NE(m, (HANDLE)0);

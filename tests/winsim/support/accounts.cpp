@@ -2,27 +2,30 @@
 
 #include <winsim/machine.h>
 
-void RunAsPlainUser(const std::string &name) {
+const char *RunAsPlainUser(const std::string &name) {
     winsim::Machine &m = winsim::LocalMachine();
     winsim::Account &a = m.AddAccount(name, SidTypeUser);
     m.aliasMembers["S-1-5-32-545"].insert(a.sid);
     m.userName = name;
+    return nullptr;
 }
 
-void SetPasswordRules(unsigned minLength, unsigned history) {
+const char *SetPasswordRules(unsigned minLength, unsigned history) {
     winsim::LocalMachine().minPasswordLength = minLength;
     winsim::LocalMachine().passwordHistory = history;
+    return nullptr;
 }
 
-void TranslateBuiltinNames(const std::string &domain, const std::string &administrators,
-                           const std::string &backupOperators) {
+const char *TranslateBuiltinNames(const std::string &domain, const std::string &administrators,
+                                  const std::string &backupOperators) {
     winsim::Machine &m = winsim::LocalMachine();
     m.builtinNames["S-1-5-32"] = domain;
     m.builtinNames["S-1-5-32-544"] = administrators;
     m.builtinNames["S-1-5-32-551"] = backupOperators;
+    return nullptr;
 }
 
-const char *DomainControllerOf(const std::string &domain) {
+const char *DomainControllerOf(const std::string &domain, std::string &controller) {
     const char *name = "TESTDC";
     if (!winsim::FindMachine(name)) {
         winsim::Machine &dc = winsim::CreateDefaultMachine(name);
@@ -35,5 +38,6 @@ const char *DomainControllerOf(const std::string &domain) {
     m.domain = domain;
     m.domainSid = "S-1-5-21-101-202-303";
     m.domainControllers = {name};
-    return name;
+    controller = name;
+    return nullptr;
 }

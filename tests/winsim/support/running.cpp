@@ -4,6 +4,8 @@
 
 namespace runtest {
 
+const char *ProgramsCanBeSeeded() { return nullptr; }
+
 DWORD StartProgram(const char *image, const std::vector<Window> &windows, const char *mutex, DWORD exitCode) {
     winsim::RunningProgramSpec spec;
     spec.image = image;

@@ -17,6 +17,10 @@ struct Window {
     bool closes;  // closes on WM_CLOSE (and the program ends with its last window)
 };
 
+// Null when programs with windows and mutexes can be seeded here, otherwise
+// the reason they cannot (the test skips with it: SEEDED_OR_SKIP).
+const char *ProgramsCanBeSeeded();
+
 // Starts the program image (a Windows path) with its top-level windows and
 // the named mutex it holds while it runs (none when null); its process id.
 DWORD StartProgram(const char *image, const std::vector<Window> &windows = {}, const char *mutex = nullptr,
