@@ -590,7 +590,7 @@ void ApplyServices(Machine &m, const Description &d, const std::string &file) {
         } else if (k == "start") {
             static const char *kStarts[] = {"boot", "system", "auto", "demand", "disabled"};
             auto it = std::find_if(std::begin(kStarts), std::end(kStarts),
-                                   [&](const char *n) { return EqualNoCase(value, n); });
+                                   [&text = value](const char *n) { return EqualNoCase(text, n); });
             s.config.startType = it != std::end(kStarts) ? (DWORD)(it - std::begin(kStarts))
                                                          : ServiceNumber(value, file, line);
         } else if (k == "errorcontrol") {
@@ -619,8 +619,8 @@ void ApplyServices(Machine &m, const Description &d, const std::string &file) {
                 {"refuses-stop", ServiceScript::RefusesStop},
                 {"fails-start", ServiceScript::FailsStart}};
             auto it = std::find_if(std::begin(kKinds), std::end(kKinds),
-                                   [&](const std::pair<const char *, ServiceScript::Kind> &p) {
-                                       return EqualNoCase(value, p.first);
+                                   [&text = value](const std::pair<const char *, ServiceScript::Kind> &p) {
+                                       return EqualNoCase(text, p.first);
                                    });
             if (it == std::end(kKinds)) throw ImageError(file, line, "unknown service script: " + value);
             s.script.kind = it->second;
