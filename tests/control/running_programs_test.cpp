@@ -91,9 +91,9 @@ TEST_F(RunningImage, MalformedDeclarationsNameTheirLine) {
 
 TEST(RunningPrograms, StartedAndEndedProgramsAreReported) {
     winsim::Machine &m = winsim::LocalMachine();
-    winsim::RunningProgramSpec spec;
-    spec.image = "c:/apps/svc.exe";
-    DWORD pid = winsim::StartRunningProgram(m, spec);
+    winsim::RunningProgramDecl program;
+    program.image = "c:/apps/svc.exe";
+    DWORD pid = winsim::StartRunningProgram(m, program);
     HANDLE h = OpenProcess(PROCESS_TERMINATE, FALSE, pid);
     ASSERT_TRUE(TerminateProcess(h, 9));
     CloseHandle(h);
@@ -102,8 +102,8 @@ TEST(RunningPrograms, StartedAndEndedProgramsAreReported) {
     EXPECT_EQ(all[0].image, "c:\\apps\\svc.exe");  // case kept as written
     EXPECT_TRUE(all[0].terminated);
     EXPECT_EQ(all[0].exitCode, 9u);
-    spec.image = "";
-    EXPECT_THROW(winsim::StartRunningProgram(m, spec), std::invalid_argument);
+    program.image = "";
+    EXPECT_THROW(winsim::StartRunningProgram(m, program), std::invalid_argument);
 }
 
 }  // namespace

@@ -11,16 +11,16 @@
 
 namespace {
 
-DWORD Start(const std::string &image, const std::vector<winsim::WindowSpec> &windows, const std::string &mutex = "") {
-    winsim::RunningProgramSpec spec;
-    spec.image = image;
-    spec.windows = windows;
-    spec.mutex = mutex;
-    return winsim::StartRunningProgram(winsim::LocalMachine(), spec);
+DWORD Start(const std::string &image, const std::vector<winsim::ProgramWindowDecl> &windows, const std::string &mutex = "") {
+    winsim::RunningProgramDecl program;
+    program.image = image;
+    program.windows = windows;
+    program.mutex = mutex;
+    return winsim::StartRunningProgram(winsim::LocalMachine(), program);
 }
 
-winsim::WindowSpec Window(const char *cls, const char *title, bool closes = true, UINT closeMessage = 0) {
-    winsim::WindowSpec w;
+winsim::ProgramWindowDecl Window(const char *cls, const char *title, bool closes = true, UINT closeMessage = 0) {
+    winsim::ProgramWindowDecl w;
     w.className = cls;
     w.title = title;
     w.closes = closes;

@@ -15,11 +15,11 @@
 
 namespace {
 
-DWORD Start(const std::string &image, const std::vector<winsim::WindowSpec> &windows = {}) {
-    winsim::RunningProgramSpec spec;
-    spec.image = image;
-    spec.windows = windows;
-    return winsim::StartRunningProgram(winsim::LocalMachine(), spec);
+DWORD Start(const std::string &image, const std::vector<winsim::ProgramWindowDecl> &windows = {}) {
+    winsim::RunningProgramDecl program;
+    program.image = image;
+    program.windows = windows;
+    return winsim::StartRunningProgram(winsim::LocalMachine(), program);
 }
 
 std::vector<TASK_LIST> List(DWORD capacity, DWORD *count) {
@@ -273,7 +273,7 @@ TEST(KillProcess, WithoutForceOrWindowTheProcessIsTerminated) {
 }
 
 TEST(KillProcess, AWindowIsAskedToCloseUnlessForced) {
-    winsim::WindowSpec window;
+    winsim::ProgramWindowDecl window;
     window.className = "QLMonitor";
     window.title = "Quillbak Monitor";
     TASK_LIST task;

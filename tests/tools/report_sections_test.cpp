@@ -149,16 +149,16 @@ namespace {
 TEST(ReportSections, RunningProgramsAskedToCloseEndedAndLeftRunning) {
     winsim::Machine &m = winsim::LocalMachine();
     auto start = [&](const char *image, const char *cls, bool closes) {
-        winsim::RunningProgramSpec spec;
-        spec.image = image;
+        winsim::RunningProgramDecl program;
+        program.image = image;
         if (cls) {
-            winsim::WindowSpec w;
+            winsim::ProgramWindowDecl w;
             w.className = cls;
             w.title = cls;
             w.closes = closes;
-            spec.windows.push_back(w);
+            program.windows.push_back(w);
         }
-        return winsim::StartRunningProgram(m, spec);
+        return winsim::StartRunningProgram(m, program);
     };
     DWORD closing = start("C:\\QB\\QLMGR.EXE", "Manager", true);
     DWORD stubborn = start("C:\\QB\\QLADMIN.EXE", "Admin", false);

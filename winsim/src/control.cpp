@@ -521,21 +521,21 @@ DWORD ServiceNumber(const std::string &value, const std::string &file, int line)
 // [running NAME]: a program running on the machine: image, mutex, exitcode
 // and window=CLASS|TITLE|closes or stays[|CLOSE MESSAGE], once per window.
 void ApplyRunning(Machine &m, const Description &d, const std::string &file) {
-    std::map<std::string, std::pair<RunningProgramSpec, int>> declared;  // by section, with its first line
+    std::map<std::string, std::pair<RunningProgramDecl, int>> declared;  // by section, with its first line
     std::vector<std::string> order;
     for (auto &[section, key, value, line] : d.entries) {
         if (section.rfind("running ", 0) != 0) continue;
         if (!declared.count(section)) order.push_back(section);
         auto &entry = declared[section];
         if (!entry.second) entry.second = line;
-        RunningProgramSpec &spec = entry.first;
+        RunningProgramDecl &program = entry.first;
         std::string k = Lower(key);
         if (k == "image") {
-            spec.image = value;
+            program.image = value;
         } else if (k == "mutex") {
-            spec.mutex = value;
+            program.mutex = value;
         } else if (k == "exitcode") {
-            spec.exitCode = ServiceNumber(value, file, line);
+            program.exitCode = ServiceNumber(value, file, line);
         } else if (k == "window") {
             std::vector<std::string> parts;
             std::string rest = value;
@@ -545,12 +545,12 @@ void ApplyRunning(Machine &m, const Description &d, const std::string &file) {
             if (parts.size() < 3 || parts.size() > 4 || parts[0].empty() ||
                 (Lower(parts[2]) != "closes" && Lower(parts[2]) != "stays"))
                 throw ImageError(file, line, "expected window=CLASS|TITLE|closes or stays[|MESSAGE]: " + value);
-            WindowSpec w;
+            ProgramWindowDecl w;
             w.className = parts[0];
             w.title = parts[1];
             w.closes = Lower(parts[2]) == "closes";
             if (parts.size() == 4) w.closeMessage = ServiceNumber(parts[3], file, line);
-            spec.windows.push_back(w);
+            program.windows.push_back(w);
         } else {
             throw ImageError(file, line, "unknown running program entry: " + key);
         }

@@ -21,7 +21,7 @@ struct ComboBox {
 struct TopLevel {
     std::string machine;  // upper case
     DWORD pid = 0, tid = 0;
-    WindowSpec spec;
+    ProgramWindowDecl program;
     bool visible = true;
 };
 
@@ -49,10 +49,10 @@ TopLevel *LocalTopLevel(HWND hWnd) {
 // the window when the program lets it.
 void Deliver(uintptr_t h, UINT msg) {
     TopLevel top = Windows()[h].top;
-    bool isClose = msg == WM_CLOSE || (top.spec.closeMessage && msg == top.spec.closeMessage);
+    bool isClose = msg == WM_CLOSE || (top.program.closeMessage && msg == top.program.closeMessage);
     if (!isClose) return;
     // The program's own close message always closes; WM_CLOSE as it decides.
-    bool closed = msg == WM_CLOSE ? top.spec.closes : true;
+    bool closed = msg == WM_CLOSE ? top.program.closes : true;
     if (closed) Windows().erase(h);
     Machine *m = FindMachine(top.machine);
     if (m) ProgramGotClose(*m, top.pid, closed);
@@ -71,14 +71,14 @@ std::vector<std::string> ComboBoxStrings(HWND comboBox) {
     return it == Windows().end() || it->second.topLevel ? std::vector<std::string>() : it->second.box.items;
 }
 
-HWND AddProgramWindow(const std::string &machine, DWORD pid, DWORD tid, const WindowSpec &spec) {
+HWND AddProgramWindow(const std::string &machine, DWORD pid, DWORD tid, const ProgramWindowDecl &program) {
     std::lock_guard<std::recursive_mutex> g(WorldLock());
     Window w;
     w.topLevel = true;
     w.top.machine = Upper(machine);
     w.top.pid = pid;
     w.top.tid = tid;
-    w.top.spec = spec;
+    w.top.program = program;
     uintptr_t h = NextWindow();
     NextWindow() += 0x10;
     Windows()[h] = w;
@@ -232,8 +232,8 @@ extern "C" HWND WINAPI FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName) {
     for (auto &entry : Windows()) {
         TopLevel *top = LocalTopLevel((HWND)entry.first);
         if (!top) continue;
-        if (lpClassName && !EqualNoCase(top->spec.className, lpClassName)) continue;
-        if (lpWindowName && !EqualNoCase(top->spec.title, lpWindowName)) continue;
+        if (lpClassName && !EqualNoCase(top->program.className, lpClassName)) continue;
+        if (lpWindowName && !EqualNoCase(top->program.title, lpWindowName)) continue;
         return (HWND)entry.first;
     }
     return Fail<HWND>(nullptr, ERROR_SUCCESS);
@@ -245,7 +245,7 @@ extern "C" int WINAPI GetClassNameA(HWND hWnd, LPSTR lpClassName, int nMaxCount)
     auto it = Windows().find((uintptr_t)hWnd);
     if (it == Windows().end()) return Fail(0, ERROR_INVALID_WINDOW_HANDLE);
     if (it->second.topLevel && !LocalTopLevel(hWnd)) return Fail(0, ERROR_INVALID_WINDOW_HANDLE);
-    return CopyWindowText(it->second.topLevel ? it->second.top.spec.className : std::string("ComboBox"), lpClassName,
+    return CopyWindowText(it->second.topLevel ? it->second.top.program.className : std::string("ComboBox"), lpClassName,
                           nMaxCount);
 }
 
@@ -257,7 +257,7 @@ extern "C" int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount) {
         if (lpString && nMaxCount > 0) *lpString = '\0';
         return Fail(0, Windows().count((uintptr_t)hWnd) ? ERROR_SUCCESS : ERROR_INVALID_WINDOW_HANDLE);
     }
-    return CopyWindowText(top->spec.title, lpString, nMaxCount);
+    return CopyWindowText(top->program.title, lpString, nMaxCount);
 }
 
 extern "C" DWORD WINAPI GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId) {

@@ -131,7 +131,7 @@ std::vector<ProcessImage> RunningProcessImages(Machine &m);
 void ProgramGotClose(Machine &m, DWORD pid, bool windowClosed);
 
 // Top-level windows of programs (controls.cpp), in the one window table.
-HWND AddProgramWindow(const std::string &machine, DWORD pid, DWORD tid, const WindowSpec &spec);
+HWND AddProgramWindow(const std::string &machine, DWORD pid, DWORD tid, const ProgramWindowDecl &program);
 void DestroyProgramWindows(const std::string &machine, DWORD pid);
 bool ProgramHasWindows(const std::string &machine, DWORD pid);
 BOOL PostToWindow(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -484,10 +484,10 @@ void ProgramGotClose(Machine &m, DWORD pid, bool windowClosed) {
     if (windowClosed && !ProgramHasWindows(m.name, pid)) EndNow(m, *p, p->program.exitCode, false);
 }
 
-DWORD StartRunningProgram(Machine &m, const RunningProgramSpec &spec) {
+DWORD StartRunningProgram(Machine &m, const RunningProgramDecl &program) {
     std::lock_guard<std::recursive_mutex> g(WorldLock());
     std::string full;
-    if (!NormalizeWindowsPath(m, spec.image, full)) throw std::invalid_argument("winsim: bad program image " + spec.image);
+    if (!NormalizeWindowsPath(m, program.image, full)) throw std::invalid_argument("winsim: bad program image " + program.image);
     ProcessTable &t = TableOf(m);
     auto p = std::make_shared<ProcessState>();
     p->pid = NewId();
@@ -495,14 +495,14 @@ DWORD StartRunningProgram(Machine &m, const RunningProgramSpec &spec) {
     p->commandLine = full;
     p->image = full;
     p->resident = true;
-    p->program.exitCode = spec.exitCode;
+    p->program.exitCode = program.exitCode;
     p->startMs = ClockMs();
     p->endMs = WaitableObject::kNever;
-    if (!spec.mutex.empty()) p->mutexHold = HoldMutex(m, spec.mutex, p->pid);
+    if (!program.mutex.empty()) p->mutexHold = HoldMutex(m, program.mutex, p->pid);
     t.running.push_back(p);
     t.all.push_back(p);
     t.byPid[p->pid] = p;
-    for (const WindowSpec &w : spec.windows) AddProgramWindow(m.name, p->pid, p->tid, w);
+    for (const ProgramWindowDecl &w : program.windows) AddProgramWindow(m.name, p->pid, p->tid, w);
     return p->pid;
 }
 

@@ -547,7 +547,7 @@ std::vector<std::string> ComboBoxStrings(HWND comboBox);
 // A top-level window of a running program. The program decides what a close
 // request does: with `closes` the window goes away (and the program ends
 // with its last window); without, it stays.
-struct WindowSpec {
+struct ProgramWindowDecl {
     std::string className;
     std::string title;
     bool closes = true;
@@ -556,14 +556,14 @@ struct WindowSpec {
 // A program that runs on the machine until it is closed or ended, by the
 // Windows path of its image; it may hold a named mutex (its single-instance
 // mutex) as long as it runs.
-struct RunningProgramSpec {
+struct RunningProgramDecl {
     std::string image;
-    std::vector<WindowSpec> windows;
+    std::vector<ProgramWindowDecl> windows;
     std::string mutex;
     DWORD exitCode = 0;  // when it ends by closing its last window
 };
 // Starts it; returns its process id.
-DWORD StartRunningProgram(Machine &m, const RunningProgramSpec &spec);
+DWORD StartRunningProgram(Machine &m, const RunningProgramDecl &program);
 // A process of the machine as a report shows it.
 struct ProcessInfo {
     DWORD pid = 0;
