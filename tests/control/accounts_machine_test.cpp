@@ -7,41 +7,12 @@
 #include <winsim/machine.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 
-namespace fs = std::filesystem;
+#include "image_folder.h"
 
 namespace {
 
-class Image {
-public:
-    explicit Image(const std::string &description) {
-        char tmpl[] = "/tmp/qlaccimage-XXXXXX";
-        dir_ = mkdtemp(tmpl);
-        std::ofstream(fs::path(dir_) / "machine.ini", std::ios::binary) << description;
-    }
-    ~Image() {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    winsim::Machine &Load() {
-        winsim::ResetWorld();
-        return winsim::LoadMachineImage(dir_);
-    }
-    std::string Error() {
-        try {
-            Load();
-        } catch (const winsim::ImageError &e) {
-            return e.what();
-        }
-        return "";
-    }
-
-private:
-    std::string dir_;
-};
+using Image = DescribedImage;
 
 bool Has(const std::vector<std::string> &list, const std::string &item) {
     return std::find(list.begin(), list.end(), item) != list.end();

@@ -7,33 +7,12 @@
 #include <winsim/machine.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 
-namespace fs = std::filesystem;
+#include "image_folder.h"
 
 namespace {
 
-class Image {
-public:
-    explicit Image(const std::string &description) {
-        char tmpl[] = "/tmp/qlnetimage-XXXXXX";
-        dir_ = mkdtemp(tmpl);
-        std::ofstream(fs::path(dir_) / "machine.ini", std::ios::binary) << description;
-    }
-    ~Image() {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    winsim::Machine &Load() {
-        winsim::ResetWorld();
-        return winsim::LoadMachineImage(dir_);
-    }
-
-private:
-    std::string dir_;
-};
+using Image = DescribedImage;
 
 const char *kMember =
     "[machine]\nname=MEMBER1\n"

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "support/accounts.h"
+#include "support/wide.h"
 #include "support/ntlsa.h"
 #include "support/wine.h"
 
@@ -25,17 +26,6 @@ static_assert(sizeof(void *) != 4 || (sizeof(PRIVILEGE_SET) == 20 && sizeof(TOKE
 
 namespace {
 
-std::string Text(const WCHAR *w) {
-    std::string s;
-    for (; w && *w; ++w) s += (char)*w;
-    return s;
-}
-
-std::vector<WCHAR> Wide(const std::string &s) {
-    std::vector<WCHAR> w(s.begin(), s.end());
-    w.push_back(0);
-    return w;
-}
 
 std::string SidText(PSID sid) {
     const BYTE *b = (const BYTE *)sid;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/network.h"
+#include "support/wide.h"
 #include "support/wine.h"
 
 // The SDK's NT statuses live in ntstatus.h, which cannot sit beside
@@ -33,17 +34,6 @@ static_assert(sizeof(void *) != 4 || (sizeof(LSA_UNICODE_STRING) == 8 && sizeof(
 
 namespace {
 
-std::string Text(const WCHAR *w) {
-    std::string s;
-    for (; w && *w; ++w) s += (char)*w;
-    return s;
-}
-
-std::vector<WCHAR> Wide(const std::string &s) {
-    std::vector<WCHAR> w(s.begin(), s.end());
-    w.push_back(0);
-    return w;
-}
 
 std::string ComputerName() {
     char name[MAX_COMPUTERNAME_LENGTH + 1];
