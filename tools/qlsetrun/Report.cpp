@@ -18,6 +18,21 @@ namespace {
 
 SectionText Text(const std::string &text) { return {text, text.empty()}; }
 
+// The snapshot a section took before or after the run ("" when it took none),
+// whole or a line at a time.
+std::string SnapshotOf(const std::map<std::string, std::string> &from, const char *title) {
+    auto it = from.find(title);
+    return it == from.end() ? std::string() : it->second;
+}
+
+std::vector<std::string> SnapshotLines(const std::map<std::string, std::string> &from, const char *title) {
+    std::vector<std::string> out;
+    std::istringstream in(SnapshotOf(from, title));
+    std::string line;
+    while (std::getline(in, line)) out.push_back(line);
+    return out;
+}
+
 SectionText InstallerLog(const Run &run, const Section &) { return {VerboseLog(run), false}; }
 SectionText InstallerLogShort(const Run &run, const Section &) { return {VerboseLog(run, false), false}; }
 
@@ -182,16 +197,8 @@ std::string RunningProgramLines(const winsim::Machine &machine) {
 // Every program after the run: "+ " what the run started or changed, "  " what
 // it left as it was.
 SectionText RunningPrograms(const Run &run, const Section &self) {
-    auto lines = [&](const std::map<std::string, std::string> &from) {
-        std::vector<std::string> out;
-        auto it = from.find(self.title);
-        if (it == from.end()) return out;
-        std::istringstream in(it->second);
-        std::string line;
-        while (std::getline(in, line)) out.push_back(line);
-        return out;
-    };
-    const std::vector<std::string> before = lines(run.sectionsBefore), after = lines(run.sectionsAfter);
+    const std::vector<std::string> before = SnapshotLines(run.sectionsBefore, self.title),
+                                   after = SnapshotLines(run.sectionsAfter, self.title);
     std::string text;
     for (const std::string &l : after)
         text += (std::find(before.begin(), before.end(), l) == before.end() ? "+ " : "  ") + l + "\n";
@@ -230,13 +237,9 @@ std::string Marked(const std::string &block, const char *mark) {
 // Every share after the run ("  " kept, "+ " new or changed, "- " gone or
 // as it was before a change), so the access lists can be read whole.
 SectionText Shares(const Run &run, const Section &self) {
-    auto text = [&](const std::map<std::string, std::string> &from) {
-        auto it = from.find(self.title);
-        return it == from.end() ? std::string() : it->second;
-    };
     std::vector<std::string> order;
-    auto before = ShareBlocks(text(run.sectionsBefore), nullptr);
-    auto after = ShareBlocks(text(run.sectionsAfter), &order);
+    auto before = ShareBlocks(SnapshotOf(run.sectionsBefore, self.title), nullptr);
+    auto after = ShareBlocks(SnapshotOf(run.sectionsAfter, self.title), &order);
     std::string out;
     for (const std::string &name : order) {
         auto was = before.find(name);
@@ -288,13 +291,10 @@ winsim::ServiceSnapshot ParseServices(const std::string &text) {
 }
 
 SectionText Services(const Run &run, const Section &self) {
-    auto text = [&](const std::map<std::string, std::string> &from) {
-        auto it = from.find(self.title);
-        return it == from.end() ? std::string() : it->second;
-    };
     std::string out;
     for (const std::string &l :
-         winsim::DiffServices(ParseServices(text(run.sectionsBefore)), ParseServices(text(run.sectionsAfter))))
+         winsim::DiffServices(ParseServices(SnapshotOf(run.sectionsBefore, self.title)),
+                              ParseServices(SnapshotOf(run.sectionsAfter, self.title))))
         out += l + "\n";
     return Text(out);
 }
@@ -303,11 +303,8 @@ SectionText Services(const Run &run, const Section &self) {
 std::string ProductBranchLines(const winsim::Machine &) { return DescribeProductBranch(); }
 
 SectionText ProductBranch(const Run &run, const Section &self) {
-    auto text = [&](const std::map<std::string, std::string> &from) {
-        auto it = from.find(self.title);
-        return it == from.end() ? std::string() : it->second;
-    };
-    const std::string before = text(run.sectionsBefore), after = text(run.sectionsAfter);
+    const std::string before = SnapshotOf(run.sectionsBefore, self.title),
+                      after = SnapshotOf(run.sectionsAfter, self.title);
     if (before == after) return Text(after);
     return Text("before the run:\n" + Marked(before, "  ") + "after the run:\n" + Marked(after, "  "));
 }
@@ -392,17 +389,8 @@ void TakeSectionSnapshots(const winsim::Machine &machine, std::map<std::string, 
 }
 
 SectionText LineChanges(const Run &run, const Section &self) {
-    auto lines = [](const std::map<std::string, std::string> &from, const char *title) {
-        std::vector<std::string> out;
-        auto it = from.find(title);
-        if (it == from.end()) return out;
-        std::istringstream in(it->second);
-        std::string line;
-        while (std::getline(in, line)) out.push_back(line);
-        return out;
-    };
-    const std::vector<std::string> before = lines(run.sectionsBefore, self.title),
-                                   after = lines(run.sectionsAfter, self.title);
+    const std::vector<std::string> before = SnapshotLines(run.sectionsBefore, self.title),
+                                   after = SnapshotLines(run.sectionsAfter, self.title);
     auto contains = [](const std::vector<std::string> &v, const std::string &l) {
         for (auto &x : v)
             if (x == l) return true;
