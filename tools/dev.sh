@@ -32,7 +32,14 @@ linux_deps() { need cmake ninja-build g++ libgtest-dev libgmock-dev; }
 configure() {  # configure DIR [cmake options...]
     local dir=$1
     shift
-    cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+    # Several worktrees of one repository compile the same sources: ccache,
+    # when installed, shares their objects (base_dir makes paths relative).
+    local launcher=()
+    if command -v ccache >/dev/null; then
+        export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(dirname "$PWD")} CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-true}
+        launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    fi
+    cmake -S . -B "$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null
 }
 
 case "${1:-}" in
