@@ -78,6 +78,7 @@ TEST_F(RunningImage, MalformedDeclarationsNameTheirLine) {
         {"[running x]\nimage=C:\\a.exe\ncolour=blue\n", 5},
         {"[running x]\nimage=C:\\a.exe\nexitcode=abc\n", 5},
         {"[running x]\nmutex=M\n", 4},
+        {"[running x]\nimage=C:\\a.exe\naccount=admin\n", 5},
     };
     for (const auto &c : cases) {
         try {
@@ -86,6 +87,44 @@ TEST_F(RunningImage, MalformedDeclarationsNameTheirLine) {
         } catch (const winsim::ImageError &e) {
             EXPECT_EQ(e.line, c.line) << c.ini << e.what();
         }
+    }
+}
+
+// A service's program under the local system account: the user running
+// setup may query it, but ends it only with the debug privilege.
+TEST_F(RunningImage, SystemAccountProgramsNeedTheDebugPrivilegeToBeEnded) {
+    const char *ini =
+        "[running engine]\n"
+        "image=C:\\QUILLBAK\\DBSRV.EXE\n"
+        "account=system\n"
+        "[running manager]\n"
+        "image=C:\\QUILLBAK\\QLMGR.EXE\n"
+        "account=user\n";
+    for (bool debug : {false, true}) {
+        winsim::ResetWorld();
+        winsim::Machine &m = Load(std::string(ini) + (debug ? "" : "[machine]\nprivileges=SeBackupPrivilege\n"));
+        winsim::SetLocalMachine(m);
+        std::vector<winsim::ProcessInfo> all = winsim::SnapshotProcesses(m);
+        ASSERT_EQ(all.size(), 2u);
+        HANDLE query = OpenProcess(PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE, all[0].pid);
+        EXPECT_NE(query, (HANDLE)0) << debug;
+        CloseHandle(query);
+        SetLastError(0);
+        HANDLE engine = OpenProcess(PROCESS_TERMINATE, FALSE, all[0].pid);
+        if (debug) {
+            ASSERT_NE(engine, (HANDLE)0);
+            EXPECT_TRUE(TerminateProcess(engine, 1));
+            CloseHandle(engine);
+        } else {
+            EXPECT_EQ(engine, (HANDLE)0);
+            EXPECT_EQ(GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
+            EXPECT_EQ(OpenProcess(PROCESS_ALL_ACCESS, FALSE, all[0].pid), (HANDLE)0);
+        }
+        // The user's own program opens either way.
+        HANDLE manager = OpenProcess(PROCESS_TERMINATE, FALSE, all[1].pid);
+        EXPECT_NE(manager, (HANDLE)0);
+        CloseHandle(manager);
+        EXPECT_EQ(winsim::SnapshotProcesses(m)[0].running, !debug);
     }
 }
 

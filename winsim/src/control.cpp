@@ -518,8 +518,8 @@ DWORD ServiceNumber(const std::string &value, const std::string &file, int line)
     throw ImageError(file, line, "expected a number: " + value);
 }
 
-// [running NAME]: a program running on the machine: image, mutex, exitcode
-// and window=CLASS|TITLE|closes or stays[|CLOSE MESSAGE], once per window.
+// [running NAME]: a program running on the machine: image, mutex, exitcode,
+// account=system|user (the user running setup by default) and window=CLASS|TITLE|closes or stays[|CLOSE MESSAGE], once per window.
 void ApplyRunning(Machine &m, const Description &d, const std::string &file) {
     std::map<std::string, std::pair<RunningProgramDecl, int>> declared;  // by section, with its first line
     std::vector<std::string> order;
@@ -536,6 +536,10 @@ void ApplyRunning(Machine &m, const Description &d, const std::string &file) {
             program.mutex = value;
         } else if (k == "exitcode") {
             program.exitCode = ServiceNumber(value, file, line);
+        } else if (k == "account") {
+            if (Lower(value) != "system" && Lower(value) != "user")
+                throw ImageError(file, line, "expected account=system or account=user: " + value);
+            program.systemAccount = Lower(value) == "system";
         } else if (k == "window") {
             std::vector<std::string> parts;
             std::string rest = value;

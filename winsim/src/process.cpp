@@ -52,6 +52,7 @@ struct ProcessState {
     bool resident = false;          // runs until closed or ended (a running program of the machine)
     bool closeRequested = false;
     bool terminated = false;
+    bool systemAccount = false;     // runs under the local system account
     std::shared_ptr<void> mutexHold;  // its single-instance mutex
 
     bool EndedAt(uint64_t now) const { return ended || now >= endMs; }
@@ -496,6 +497,7 @@ DWORD StartRunningProgram(Machine &m, const RunningProgramDecl &program) {
     p->image = full;
     p->resident = true;
     p->program.exitCode = program.exitCode;
+    p->systemAccount = program.systemAccount;
     p->startMs = ClockMs();
     p->endMs = WaitableObject::kNever;
     if (!program.mutex.empty()) p->mutexHold = HoldMutex(m, program.mutex, p->pid);
@@ -614,6 +616,13 @@ extern "C" HANDLE WINAPI OpenProcess(DWORD dwDesiredAccess, BOOL bInheritHandle,
     // besides `p` here and the history's) is gone for Windows.
     if (p && p->EndedAt(ClockMs()) && p.use_count() <= 2) p.reset();
     if (!p) return Fail((HANDLE) nullptr, ERROR_INVALID_PARAMETER);
+    // A local system process's access list grants other users query, read
+    // and synchronize only; the debug privilege passes over it. The model
+    // counts the privilege as enabled when the user holds it: callers enable
+    // it before they open other users' processes.
+    const DWORD kGrantedToUsers = PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | READ_CONTROL | SYNCHRONIZE;
+    if (p->systemAccount && (access & ~kGrantedToUsers) && !m.privileges.count("SeDebugPrivilege"))
+        return Fail((HANDLE) nullptr, ERROR_ACCESS_DENIED);
     return NewHandle(std::make_shared<ProcessHandle>(p, access));
 }
 

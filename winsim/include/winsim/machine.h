@@ -561,6 +561,10 @@ struct RunningProgramDecl {
     std::vector<ProgramWindowDecl> windows;
     std::string mutex;
     DWORD exitCode = 0;  // when it ends by closing its last window
+    // Runs under the local system account (a service's program). Its process
+    // grants the user running setup only query, read and synchronize rights:
+    // without the debug privilege the user cannot open it to end it.
+    bool systemAccount = false;
 };
 // Starts it; returns its process id.
 DWORD StartRunningProgram(Machine &m, const RunningProgramDecl &program);
