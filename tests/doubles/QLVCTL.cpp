@@ -26,3 +26,26 @@ extern "C" __attribute__((visibility("default"))) int WINAPI QlvGetBuildNumberA(
     Fill(buffer, DoubleSetting("QLVCTL_BUILD", "1230"));
     return 1;
 }
+
+// The long texts: QLVCTL_VERSION_LONG into a 32-character buffer and
+// QLVCTL_PRODUCT_NAME into a 128-character one, each written as far as its
+// buffer reaches, without a terminator when the text fills it.
+namespace {
+void FillLong(char *buffer, const std::string &text, size_t size) {
+    if (!buffer) return;
+    if (text.size() >= size)
+        std::memcpy(buffer, text.data(), size);
+    else
+        std::memcpy(buffer, text.c_str(), text.size() + 1);
+}
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) int WINAPI QlvGetVersionLongA(char *buffer) {
+    FillLong(buffer, DoubleSetting("QLVCTL_VERSION_LONG", "Version 6.5"), 32);
+    return 1;
+}
+
+extern "C" __attribute__((visibility("default"))) int WINAPI QlvGetProductNameLongA(char *buffer) {
+    FillLong(buffer, DoubleSetting("QLVCTL_PRODUCT_NAME", "Quillbak for Windows NT"), 128);
+    return 1;
+}
