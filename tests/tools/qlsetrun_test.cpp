@@ -305,3 +305,53 @@ TEST(Qlsetrun, ReadmeListsTheExportedActions) {
 }
 
 }  // namespace
+
+// The example machines of the checks, each with the example setup medium
+// (which updates builds 600 to 650).
+namespace {
+RunResult RunExample(const std::string &image, const std::string &what) {
+    return Qlsetrun(std::string("--machine ") + QL_SOURCE_DIR + "/examples/" + image + " --setup " + QL_SOURCE_DIR +
+                        "/examples/setup-dir " + what,
+                    " 2>/dev/null");
+}
+}  // namespace
+
+TEST(QlsetrunExamples, AnEarlierReleaseInTheRangeIsOfferedTheUpdate) {
+    RunResult r = RunExample("upgrade-allowed", "AllowInstall");
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_TRUE(Has(r.output, "   QUILLBAKEXIST = \"TRUE\"\n")) << r.output;
+    EXPECT_TRUE(Has(r.output, "   WARNINGMSG = \"Setup has detected the previous version of Quillbak has already been "
+                              "installed."))
+        << r.output;
+    EXPECT_TRUE(Has(r.output, "   EXISTDBTYPE = \"VLDB\"\n")) << r.output;
+}
+
+TEST(QlsetrunExamples, ALaterBuildIsRefused) {
+    RunResult r = RunExample("upgrade-refused", "--sequence upgrade");
+    EXPECT_EQ(r.exitCode, 5) << r.output;
+    EXPECT_TRUE(Has(r.output, "   AllowInstall: returned 1602 (ERROR_INSTALL_USEREXIT): Return value 2 (user exit)\n"))
+        << r.output;
+    EXPECT_TRUE(Has(r.output, "   ERRORMSG = \"Setup cannot find the proper version of Quillbak to perform the "
+                              "upgrade.\"\n"))
+        << r.output;
+}
+
+TEST(QlsetrunExamples, AManagerThatWillNotEndRefusesTheRemoval) {
+    RunResult r = RunExample("program-running", "--sequence uninstall");
+    EXPECT_EQ(r.exitCode, 5) << r.output;
+    EXPECT_TRUE(Has(r.output, "Please try it again after Quillbak process has finished. <QLMGR.exe> \"\n")) << r.output;
+    EXPECT_TRUE(Has(r.output, "     D:\\Quillbak\\QLMGR.EXE (pid ")) << r.output;
+    EXPECT_TRUE(Has(r.output, "D:\\Quillbak\\DBPURGE2.EXE (pid ")) << r.output;
+    EXPECT_TRUE(Has(r.output, "): ended by force, exit code 1\n")) << r.output;
+    EXPECT_TRUE(Has(r.output, "   stopped QLDBEngine\n")) << r.output;
+}
+
+TEST(QlsetrunExamples, APlainUserIsRefused) {
+    RunResult r = RunExample("plain-user", "IsAdministrator");
+    EXPECT_EQ(r.exitCode, 1) << r.output;
+    EXPECT_TRUE(Has(r.output, "   IsAdministrator: returned 4097 (not an administrator)")) << r.output;
+    r = RunExample("plain-user", "AllowInstall");
+    EXPECT_EQ(r.exitCode, 5) << r.output;
+    EXPECT_TRUE(Has(r.output, "   ERRORMSG = \"User Must Have Administrator privileges in order to Continue.\"\n"))
+        << r.output;
+}
