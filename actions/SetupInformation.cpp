@@ -34,6 +34,14 @@ BOOL ChooseComponent(LPCSTR value, BOOL bEarlierProduct, BOOL bInstalledBefore) 
     return bEarlierProduct ? bInstalledBefore : TRUE;
 }
 
+// A line with a system error: the text is made here, where the error's type
+// is known, and logged as it stands.
+void LogError(MSIHANDLE hInstall, LPCSTR lpszFormat, DWORD dwError) {
+    CString text;
+    text.Format(lpszFormat, (int)dwError);
+    LogLine(hInstall, "%s", text);
+}
+
 }  // namespace
 
 int GetDatabaseType() {
@@ -223,7 +231,7 @@ UINT SetupInformation(MSIHANDLE hInstall) {
         if (GetUserNameA(name, &size))
             account = name;
         else
-            LogLine(hInstall, "GetUserName() failed (Err=%d)", (long)GetLastError());
+            LogError(hInstall, "GetUserName() failed (Err=%d)", GetLastError());
     }
     if (password.IsEmpty()) password = g_Settings.SystemAccountPassword();
     if (domain.IsEmpty()) {
@@ -232,7 +240,7 @@ UINT SetupInformation(MSIHANDLE hInstall) {
         if (CCurrentUser::GetDomain(name, &size))
             domain = name;
         else
-            LogLine(hInstall, "GetDomain() failed (Err=%d)", (long)GetLastError());
+            LogError(hInstall, "GetDomain() failed (Err=%d)", GetLastError());
     }
     if (!account.IsEmpty()) MsiSetPropertyA(hInstall, "SYSTEMACCOUNT", account);
     if (!password.IsEmpty()) MsiSetPropertyA(hInstall, "SYSTEMPWD", password);

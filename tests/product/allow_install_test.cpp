@@ -10,6 +10,7 @@
 
 #include "actions/Checks.h"
 #include "registry/HarnRegistry.h"
+#include "system/Application.h"
 #include "doubles.h"
 
 #include <cstring>
@@ -314,11 +315,14 @@ TEST_F(ChecksTest, TheDatabaseEngineStopsAndTheManagerIsAskedToClose) {
     winsim::RunningProgramDecl manager;
     manager.image = "C:\\Program Files\\Quillbak\\QLMGR.EXE";
     manager.mutex = "QuillbakManagerAppInstMutex";
-    manager.windows = {{"QuillbakManager", "Quillbak Manager", true, 0}};
+    // It stays on WM_CLOSE and goes on its private shutdown message.
+    manager.windows = {{"QuillbakManager", "Quillbak Manager", false, QL_MANAGER_SHUTDOWN_MESSAGE}};
     DWORD pid = winsim::StartRunningProgram(*m_, manager);
     EXPECT_EQ(AllowUninstall(session_), 0u);
     EXPECT_EQ(winsim::ServiceState(*m_, "QLDBEngine"), (DWORD)SERVICE_STOPPED);
+    // Closed on its request, not ended by force.
     EXPECT_TRUE(Process(pid).closeRequested);
+    EXPECT_FALSE(Process(pid).terminated);
     EXPECT_FALSE(Process(pid).running);
 }
 
