@@ -367,6 +367,16 @@ TEST_F(AlertTest, TheAlertFoldersGoAndTheirNeighboursStay) {
         EXPECT_TRUE(m_->Exists("D:\\ALERTEVENTLOG\\KEEP.TXT")) << home;
         m_->environment.erase("OPTSETUP_CALLS");
     }
+    // A drive's root as the home: its own folders go, the drive stays.
+    m_->PutFile("D:\\LOG\\A.LOG", "x");
+    Home("D:\\");
+    InstallDouble("OPTSETUP", "D:\\SETUP\\ALERTSET.DLL");
+    Prologue();
+    EXPECT_EQ(UninstallAlert(session_), 1);
+    EXPECT_FALSE(m_->Exists("D:\\LOG"));
+    EXPECT_TRUE(m_->Exists("D:\\ALERTLOG\\KEEP.TXT"));
+    EXPECT_TRUE(m_->Exists("D:\\SETUP\\QLBSETUP.INF"));
+
     // GetSetupInformation then leaves the alert choice alone.
     Home("D:\\ALERT");
     m_->MakeDirs("D:\\ALERT");
