@@ -12,6 +12,7 @@
 #include "qlsetrun/Run.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -200,6 +201,33 @@ bool ParseFault(const std::string &text, std::string &name, DWORD &error, winsim
     return true;
 }
 
+// Runs `body` with standard output going to a scratch file and returns what
+// was printed, so that lines the product prints cannot mix with the report.
+template <typename F> std::string CaptureStdout(F body) {
+    fflush(stdout);
+    std::cout.flush();
+    FILE *scratch = tmpfile();
+    int saved = scratch ? dup(STDOUT_FILENO) : -1;
+    if (saved < 0 || dup2(fileno(scratch), STDOUT_FILENO) < 0) {
+        if (saved >= 0) close(saved);
+        if (scratch) fclose(scratch);
+        body();
+        return std::string();
+    }
+    body();
+    fflush(stdout);
+    std::cout.flush();
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    std::string text;
+    rewind(scratch);
+    char chunk[4096];
+    size_t n;
+    while ((n = fread(chunk, 1, sizeof chunk, scratch)) > 0) text.append(chunk, n);
+    fclose(scratch);
+    return text;
+}
+
 CustomAction FindAction(const std::string &name) {
     void *sym = dlsym(RTLD_DEFAULT, name.c_str());
     CustomAction fn = nullptr;
@@ -351,7 +379,10 @@ int main(int argc, char **argv) {
             // A fault injected under the action's own name stands for its result.
             DWORD fault = winsim::TakeFault(name.c_str());
             a.faultInjected = fault != 0;
-            a.result = fault ? (UINT)fault : fn(session);
+            if (fault)
+                a.result = (UINT)fault;
+            else
+                a.console = CaptureStdout([&] { a.result = fn(session); });
             a.ran = true;
             a.outcome = OutcomeOf(a.result);
             ended = a.outcome.stops;

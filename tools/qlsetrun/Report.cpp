@@ -49,6 +49,18 @@ SectionText MessageBoxes(const Run &run, const Section &) {
     return Text(o.str());
 }
 
+// Some steps print a line on standard output; the report is qlsetrun's
+// standard output, so the runner catches those lines and shows them here.
+SectionText ConsoleOutput(const Run &run, const Section &) {
+    std::ostringstream o;
+    for (auto &a : run.actions) {
+        std::istringstream lines(a.console);
+        std::string line;
+        while (std::getline(lines, line)) o << a.name << ": " << line << "\n";
+    }
+    return Text(o.str());
+}
+
 SectionText PropertiesChanged(const Run &run, const Section &) {
     std::ostringstream o;
     const auto &before = run.propertiesBefore, &after = run.propertiesAfter;
@@ -366,6 +378,7 @@ const std::vector<Section> &Sections() {
     static const std::vector<Section> kSections = {
         {"Installer log", "install.log", InstallerLog, InstallerLogShort, nullptr},
         {"Message boxes", "messageboxes.txt", MessageBoxes, nullptr, nullptr},
+        {"Console output", "console.txt", ConsoleOutput, nullptr, nullptr},
         {"Properties changed", "properties.txt", PropertiesChanged, nullptr, nullptr},
         {"Mailslot messages", "mailslots.txt", MailslotMessages, nullptr, nullptr},
         {"Registry changes", "changes.reg", RegistryChangesSection, nullptr, nullptr},

@@ -26,6 +26,7 @@ struct ActionRun {
     size_t logBegin = 0, logEnd = 0;        // its entries in the session log
     size_t eventBegin = 0, eventEnd = 0;    // its property events
     uint64_t startMs = 0, endMs = 0;        // machine clock
+    std::string console;                    // what it printed on standard output
 };
 
 struct Run {
