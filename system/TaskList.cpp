@@ -43,7 +43,8 @@ bool ReadCounterTitles(CounterTitles &titles) {
             for (const char *p = text.data(); p < end && *p;) {
                 const char *index = p;
                 const char *name = index + strlen(index) + 1;
-                if (name >= end) break;
+                // An empty text ends the multi-string, in the name's place too.
+                if (name >= end || !*name) break;
                 if (lstrcmpiA(name, "process") == 0) {
                     lstrcpynA(titles.processIndex, index, sizeof titles.processIndex);
                 } else if (lstrcmpiA(name, "id process") == 0) {

@@ -130,6 +130,12 @@ TEST(TaskList, MissingCounterTitlesGiveNoList) {
     r.Set(key, "Counters", REG_MULTI_SZ, mixed, sizeof mixed);
     List(QL_MAX_TASKS, &count);
     EXPECT_EQ(count, 4u);
+    // The list ends at its first empty text, also where a name is due:
+    // what follows is not taken as titles.
+    const char ended[] = "1\0\0" "230\0Process\0" "784\0ID Process\0";
+    r.Set(key, "Counters", REG_MULTI_SZ, ended, sizeof ended);
+    List(QL_MAX_TASKS, &count);
+    EXPECT_EQ(count, 0u);
     r.Delete(key);
     List(QL_MAX_TASKS, &count);
     EXPECT_EQ(count, 0u);

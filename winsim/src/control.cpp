@@ -454,7 +454,8 @@ void ApplyNetwork(Machine &m, const Description &d, const std::string &file) {
             if (!end || *end) throw ImageError(file, line, "malformed access mask: " + parts[1]);
             SdParts p;
             DWORD error;
-            if (!sh.securityDescriptor.empty()) ParseSd(sh.securityDescriptor.data(), p, error);
+            if (!sh.securityDescriptor.empty())
+                ParseStoredSd(sh.securityDescriptor.data(), sh.securityDescriptor.size(), p, error);
             std::vector<BYTE> sid = SidFromText(account.sid);
             std::vector<BYTE> acl = p.dacl.empty() ? std::vector<BYTE>(sizeof(ACL), 0) : p.dacl;
             ACL header{ACL_REVISION, 0, 0, 0, 0};

@@ -217,7 +217,8 @@ std::vector<ShareAccessEntry> ShareAccessList(const Machine &m, const std::strin
     if (it->second.securityDescriptor.empty()) return out;
     SdParts p;
     DWORD error;
-    if (!ParseSd(it->second.securityDescriptor.data(), p, error) || p.dacl.empty()) return out;
+    const std::vector<BYTE> &stored = it->second.securityDescriptor;
+    if (!ParseStoredSd(stored.data(), stored.size(), p, error) || p.dacl.empty()) return out;
     const ACL *acl = (const ACL *)p.dacl.data();
     const BYTE *ace = p.dacl.data() + sizeof(ACL);
     for (DWORD i = 0; i < acl->AceCount; ++i) {

@@ -308,6 +308,32 @@ bool ParseSd(const void *sd, SdParts &out, DWORD &error) {
     return true;
 }
 
+bool ParseStoredSd(const BYTE *sd, size_t size, SdParts &out, DWORD &error) {
+    error = ERROR_INVALID_SECURITY_DESCR;
+    // Offsets that lead outside the bytes, or pointers in an absolute form,
+    // would be read wherever they point: each part is checked to lie inside
+    // before the parts are read.
+    if (!sd || size < sizeof(SECURITY_DESCRIPTOR_RELATIVE)) return false;
+    SECURITY_DESCRIPTOR_RELATIVE rel;
+    memcpy(&rel, sd, sizeof rel);
+    if (!(rel.Control & SE_SELF_RELATIVE)) return false;
+    // Parts begin on 4-byte boundaries, as the self-relative form lays them out.
+    auto sidFits = [&](DWORD at) {
+        return !at || (!(at & 3) && at < size && size - at >= 8 && SidSize(sd + at) <= size - at);
+    };
+    auto aclFits = [&](DWORD at, WORD present) {
+        if (!(rel.Control & present) || !at) return true;
+        if ((at & 3) || at >= size || size - at < sizeof(ACL)) return false;
+        ACL acl;
+        memcpy(&acl, sd + at, sizeof acl);
+        return acl.AclSize <= size - at;
+    };
+    if (!sidFits(rel.Owner) || !sidFits(rel.Group) || !aclFits(rel.Dacl, SE_DACL_PRESENT) ||
+        !aclFits(rel.Sacl, SE_SACL_PRESENT))
+        return false;
+    return ParseSd(sd, out, error);
+}
+
 // The self-relative form: header, then SACL, DACL, owner and group.
 std::vector<BYTE> BuildSelfRelative(const SdParts &p) {
     SECURITY_DESCRIPTOR_RELATIVE h{};

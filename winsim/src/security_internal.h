@@ -64,6 +64,9 @@ struct SdParts {
 };
 // Absolute or self-relative; false with a Win32 error when malformed.
 bool ParseSd(const void *sd, SdParts &out, DWORD &error);
+// Stored bytes (a share's descriptor): self-relative, with every part inside
+// the `size` bytes; false with a Win32 error otherwise.
+bool ParseStoredSd(const BYTE *sd, size_t size, SdParts &out, DWORD &error);
 std::vector<BYTE> BuildSelfRelative(const SdParts &p);
 bool AclIsValid(const void *acl);
 
