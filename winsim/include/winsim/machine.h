@@ -589,6 +589,14 @@ bool CheckPassword(const Machine &m, const std::string &user, const std::string 
 std::vector<std::string> AliasMembers(const Machine &m, const std::string &alias);
 std::vector<std::string> DescribeAccounts(const Machine &m);
 unsigned OpenTokenHandles();
+// The network connections the local machine holds, in the order made:
+// "\\SERVER\SHARE" (or "\\SERVER") in upper case, the user given (empty:
+// the user running the program) and how many times it was made.
+struct NetConnectionInfo {
+    std::string remote, user;
+    unsigned uses = 0;
+};
+std::vector<NetConnectionInfo> NetConnections();
 // The strings a combo box holds, in its order; empty for a window that is
 // not a combo box.
 std::vector<std::string> ComboBoxStrings(HWND comboBox);
