@@ -19,6 +19,10 @@
 #define IDS_ACCOUNT_NOT_FOUND 56
 #define IDS_INVALID_USER_NAME 57
 
+// Remote setup dialogs: a path without a drive, a path too long for setup.
+#define IDS_SELECT_DRIVE 58
+#define IDS_DIRECTORY_TOO_LONG 59
+
 // Titles of the uninstallers of earlier options.
 #define IDS_UNINSTALL_OPTICAL_LIBRARY_OPTION 60
 #define IDS_UNINSTALL_TAPE_LIBRARY_OPTION 61
