@@ -115,7 +115,10 @@ BOOL CRemoteConfigDlg::OnInitDialog() {
     FillShares();
     ShowPath(ProposedProductPath(), IDC_PRODUCT_SHARE, IDC_PRODUCT_FOLDER);
     GotoDlgCtrl(IDC_PRODUCT_FOLDER);
+    // The alert folder is not shown: an empty one could never be corrected,
+    // so a file without it (or no file yet) gets the usual default.
     CString strAlert = m_Icf.AlertPath();
+    if (strAlert.IsEmpty()) strAlert = CSetupIcf::DefaultAlertPath();
     AppendBackSlash(strAlert);
     ShowPath(strAlert, IDC_ALERT_SHARE, IDC_ALERT_FOLDER);
     SetType(m_nInstallType);
