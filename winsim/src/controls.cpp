@@ -257,10 +257,12 @@ LRESULT ControlMessage(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
         bool checkable = type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON ||
                          type == BS_AUTORADIOBUTTON || type == BS_3STATE || type == BS_AUTO3STATE;
         if (!checkable) return 0;
+        // A state beyond what the button can show becomes its highest one:
+        // a two-state box reads the indeterminate state as checked.
         UINT state = (UINT)wParam;
-        // Only three-state boxes take the indeterminate state; others read it as checked.
-        if (state == BST_INDETERMINATE && type != BS_3STATE && type != BS_AUTO3STATE) state = BST_CHECKED;
-        w->check = state > BST_INDETERMINATE ? BST_UNCHECKED : state;
+        UINT highest = type == BS_3STATE || type == BS_AUTO3STATE ? BST_INDETERMINATE : BST_CHECKED;
+        if (state > highest) state = highest;
+        w->check = state;
         return 0;
     }
     case WM_SETFONT:

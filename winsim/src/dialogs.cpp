@@ -543,7 +543,7 @@ std::string DialogText(HWND dialog) {
         if (c.cls == "Button" && KindWord(c) != "button" && KindWord(c) != "group")
             line += c.check == BST_CHECKED ? " checked" : c.check == BST_INDETERMINATE ? " indeterminate" : " clear";
         if (c.cls == "Edit" && (c.style & ES_READONLY)) line += " read-only";
-        if (c.cls == "Edit" && c.limit != 32767 && c.limit != 0x7FFFFFFE)
+        if (c.cls == "Edit" && c.limit != 30000 && c.limit != 0x7FFFFFFE)
             line += " limit " + std::to_string(c.limit);
         if (!c.enabled) line += " disabled";
         if (!c.visible) line += " hidden";

@@ -43,7 +43,7 @@ struct WindowRecord {
     // Buttons.
     UINT check = BST_UNCHECKED;
     // Edits.
-    size_t limit = 32767;
+    size_t limit = 30000;  // what an edit takes before EM_LIMITTEXT
     // Dialogs.
     DLGPROC proc = nullptr;
     UINT templateId = 0;
