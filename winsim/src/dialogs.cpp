@@ -637,6 +637,12 @@ bool ClickDialogControl(HWND dialog, int id) {
 bool SelectInDialog(HWND dialog, int id, const std::string &item) {
     uintptr_t c = Reachable(dialog, id, "ComboBox");
     if (!c) return false;
+    {
+        std::lock_guard<std::recursive_mutex> g(WorldLock());
+        const std::vector<std::string> &items = Windows()[c].items;
+        if (std::none_of(items.begin(), items.end(), [&](const std::string &s) { return EqualNoCase(s, item); }))
+            return false;
+    }
     MoveFocus(c);
     {
         std::lock_guard<std::recursive_mutex> g(WorldLock());
