@@ -65,7 +65,7 @@ protected:
 
 TEST_F(DialogTest, CreationSendsTheFontThenInitDialogWithTheParameter) {
     HWND h = Make(IDD_WAIT, nullptr, 0x5150);
-    ASSERT_NE(h, nullptr);
+    ASSERT_NE(h, nullptr) << GetLastError();
     ASSERT_EQ(Messages(), (std::vector<UINT>{WM_SETFONT, WM_INITDIALOG}));
     EXPECT_EQ(Log()[1].lParam, 0x5150);
     // The template has no WS_VISIBLE: the dialog waits to be shown.
@@ -89,7 +89,10 @@ TEST_F(DialogTest, ControlsByIdAndTheirText) {
 
     SetLastError(0);
     EXPECT_EQ(GetDlgItem(h, 4711), nullptr);
-    EXPECT_EQ(GetLastError(), (DWORD)ERROR_CONTROL_ID_NOT_FOUND);
+    // Wine leaves the last error alone.
+    if (!RunningOnWine()) {
+        EXPECT_EQ(GetLastError(), (DWORD)ERROR_CONTROL_ID_NOT_FOUND);
+    }
 
     EXPECT_TRUE(SetDlgItemTextA(h, IDC_WAIT_MESSAGE, "Reading system information, please wait..."));
     char buffer[64];
@@ -128,9 +131,10 @@ TEST_F(DialogTest, FocusMovesAndAnswersThePreviousWindow) {
     ASSERT_NE(h, nullptr);
     ShowWindow(h, SW_SHOW);
     HWND text = GetDlgItem(h, IDC_WAIT_MESSAGE);
-    SetFocus(h);
-    EXPECT_EQ(GetFocus(), h);
-    EXPECT_EQ(SetFocus(text), h);
+    HWND icon = GetDlgItem(h, IDC_WAIT_ICON);
+    SetFocus(icon);
+    EXPECT_EQ(GetFocus(), icon);
+    EXPECT_EQ(SetFocus(text), icon);
     EXPECT_EQ(GetFocus(), text);
     SetLastError(0);
     EXPECT_EQ(SetFocus((HWND)(ULONG_PTR)0x7FFF0), nullptr);
@@ -195,7 +199,10 @@ TEST_F(DialogTest, DestroyWindowSendsWmDestroyOnce) {
     EXPECT_FALSE(IsWindow(text));
     SetLastError(0);
     EXPECT_FALSE(DestroyWindow(h));
-    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_WINDOW_HANDLE);
+    // Wine answers ERROR_ACCESS_DENIED for a handle that is no window.
+    if (!RunningOnWine()) {
+        EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_WINDOW_HANDLE);
+    }
 }
 
 TEST_F(DialogTest, MissingTemplateOrParentFails) {
@@ -261,10 +268,10 @@ TEST_F(ModalTest, EndDialogsResultIsDialogBoxsAndTheWindowIsGone) {
 
 TEST_F(ModalTest, WmInitDialogNamesTheFirstTabStop) {
     HWND first = nullptr;
-    Run(IDD_REMOTE_ACCOUNT, [&](HWND h) {});
+    ASSERT_EQ(Run(IDD_REMOTE_ACCOUNT, [&](HWND h) {}), 42);
     // The first control with WS_TABSTOP of the account template is the server name.
     ASSERT_GE(Log().size(), 2u);
-    Run(IDD_REMOTE_ACCOUNT, [&](HWND h) { first = GetDlgItem(h, IDC_SERVER_NAME); });
+    ASSERT_EQ(Run(IDD_REMOTE_ACCOUNT, [&](HWND h) { first = GetDlgItem(h, IDC_SERVER_NAME); }), 42);
     bool found = false;
     for (const Seen &s : Log())
         if (s.msg == WM_INITDIALOG && (HWND)s.wParam == first) found = true;
@@ -272,7 +279,7 @@ TEST_F(ModalTest, WmInitDialogNamesTheFirstTabStop) {
 }
 
 TEST_F(ModalTest, CheckBoxesAndRadioButtons) {
-    Run(IDD_REMOTE_CUSTOM, [&](HWND h) {
+    ASSERT_EQ(Run(IDD_REMOTE_CUSTOM, [&](HWND h) {
         EXPECT_EQ(IsDlgButtonChecked(h, IDC_SERVER), (UINT)BST_UNCHECKED);
         EXPECT_TRUE(CheckDlgButton(h, IDC_SERVER, BST_CHECKED));
         EXPECT_EQ(IsDlgButtonChecked(h, IDC_SERVER), (UINT)BST_CHECKED);
@@ -284,20 +291,21 @@ TEST_F(ModalTest, CheckBoxesAndRadioButtons) {
         // A push button has no check; a missing control reads as clear.
         EXPECT_EQ(IsDlgButtonChecked(h, IDOK), (UINT)BST_UNCHECKED);
         EXPECT_EQ(IsDlgButtonChecked(h, 4711), (UINT)BST_UNCHECKED);
-        EXPECT_FALSE(CheckDlgButton(h, 4711, BST_CHECKED));
-    });
-    Run(IDD_REMOTE_CONFIG, [&](HWND h) {
+        // CheckDlgButton sends BM_SETCHECK and answers TRUE whatever became of it.
+        EXPECT_TRUE(CheckDlgButton(h, 4711, BST_CHECKED));
+    }), 42);
+    ASSERT_EQ(Run(IDD_REMOTE_CONFIG, [&](HWND h) {
         EXPECT_TRUE(CheckRadioButton(h, IDC_CUSTOM, IDC_COMPLETE, IDC_CUSTOM));
         EXPECT_EQ(IsDlgButtonChecked(h, IDC_CUSTOM), (UINT)BST_CHECKED);
         EXPECT_EQ(IsDlgButtonChecked(h, IDC_COMPLETE), (UINT)BST_UNCHECKED);
         EXPECT_TRUE(CheckRadioButton(h, IDC_CUSTOM, IDC_COMPLETE, IDC_COMPLETE));
         EXPECT_EQ(IsDlgButtonChecked(h, IDC_CUSTOM), (UINT)BST_UNCHECKED);
         EXPECT_EQ(IsDlgButtonChecked(h, IDC_COMPLETE), (UINT)BST_CHECKED);
-    });
+    }), 42);
 }
 
 TEST_F(ModalTest, EnablingAnswersThePreviousState) {
-    Run(IDD_REMOTE_CONFIG, [&](HWND h) {
+    ASSERT_EQ(Run(IDD_REMOTE_CONFIG, [&](HWND h) {
         HWND details = GetDlgItem(h, IDC_CUSTOM_DETAILS);
         EXPECT_TRUE(IsWindowEnabled(details));
         EXPECT_FALSE(EnableWindow(details, FALSE));  // was enabled
@@ -309,11 +317,11 @@ TEST_F(ModalTest, EnablingAnswersThePreviousState) {
         HWND alert = GetDlgItem(h, IDC_ALERT_SHARE);
         ASSERT_NE(alert, nullptr);
         EXPECT_FALSE(IsWindowVisible(alert));
-    });
+    }), 42);
 }
 
 TEST_F(ModalTest, EditTextLimitAndChangeNotifications) {
-    Run(IDD_REMOTE_CONFIG, [&](HWND h) {
+    ASSERT_EQ(Run(IDD_REMOTE_CONFIG, [&](HWND h) {
         HWND edit = GetDlgItem(h, IDC_PRODUCT_FOLDER);
         EXPECT_EQ(SendMessageA(edit, EM_GETLIMITTEXT, 0, 0), 30000);
         SendMessageA(edit, EM_LIMITTEXT, 257, 0);
@@ -327,11 +335,11 @@ TEST_F(ModalTest, EditTextLimitAndChangeNotifications) {
         EXPECT_EQ(Notifications(IDC_PRODUCT_FOLDER), (std::vector<WORD>{EN_UPDATE, EN_CHANGE}));
         SendMessageA(edit, EM_LIMITTEXT, 0, 0);
         EXPECT_EQ(SendMessageA(edit, EM_GETLIMITTEXT, 0, 0), 0x7FFFFFFE);
-    });
+    }), 42);
 }
 
 TEST_F(ModalTest, DropDownListStrings) {
-    Run(IDD_REMOTE_CONFIG, [&](HWND h) {
+    ASSERT_EQ(Run(IDD_REMOTE_CONFIG, [&](HWND h) {
         HWND box = GetDlgItem(h, IDC_PRODUCT_SHARE);
         EXPECT_EQ(SendMessageA(box, CB_GETCOUNT, 0, 0), 0);
         EXPECT_EQ(SendMessageA(box, CB_GETCURSEL, 0, 0), CB_ERR);
@@ -363,7 +371,10 @@ TEST_F(ModalTest, DropDownListStrings) {
         SendMessageA(box, CB_INSERTSTRING, 0, (LPARAM) "A$");
         EXPECT_EQ(SendMessageA(box, CB_GETCURSEL, 0, 0), 2);
         EXPECT_EQ(SendMessageA(box, CB_SETCURSEL, 9, 0), CB_ERR);
-        EXPECT_EQ(SendMessageA(box, CB_GETCURSEL, 0, 0), CB_ERR);
+        // An index past the end clears the selection; Wine keeps it.
+        if (!RunningOnWine()) {
+            EXPECT_EQ(SendMessageA(box, CB_GETCURSEL, 0, 0), CB_ERR);
+        }
         SendMessageA(box, CB_SETCURSEL, 0, 0);
         EXPECT_EQ(SendMessageA(box, CB_SETCURSEL, (WPARAM)-1, 0), CB_ERR);
         EXPECT_EQ(SendMessageA(box, CB_GETCURSEL, 0, 0), CB_ERR);
@@ -371,7 +382,7 @@ TEST_F(ModalTest, DropDownListStrings) {
         EXPECT_TRUE(SendMessageA(box, CB_RESETCONTENT, 0, 0));
         EXPECT_EQ(SendMessageA(box, CB_GETCOUNT, 0, 0), 0);
         EXPECT_EQ(SendMessageA(box, CB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM) "A$"), CB_ERR);
-    });
+    }), 42);
 }
 
 }  // namespace

@@ -823,9 +823,9 @@ extern "C" BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString) {
 
 extern "C" BOOL WINAPI CheckDlgButton(HWND hDlg, int nIDButton, UINT uCheck) {
     WINSIM_FAULT_RETURN("CheckDlgButton", FALSE);
+    // BM_SETCHECK through SendDlgItemMessage: TRUE whether or not the button is there.
     HWND c = GetDlgItem(hDlg, nIDButton);
-    if (!c) return FALSE;
-    SendMessageA(c, BM_SETCHECK, uCheck, 0);
+    if (c) SendMessageA(c, BM_SETCHECK, uCheck, 0);
     return TRUE;
 }
 
