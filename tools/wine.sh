@@ -350,6 +350,8 @@ dialogs_step() {
     XVFB_PID=$!
     for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.2; done
     [ -e "/tmp/.X11-unix/X$n" ] || { cat "$LOGS/xvfb.log"; fail "dialogs: Xvfb did not start"; }
+    # The prefix was made without a display: its desktop process starts again on this one.
+    stop_wineserver
     local run=$WINEPREFIX/drive_c/qldialogs
     cp -r "$bin" "$run"
     [ "${RUN_AS[0]}" = env ] || chown -R qlwine: "$run"
