@@ -19,6 +19,10 @@
 #define IDS_ACCOUNT_NOT_FOUND 56
 #define IDS_INVALID_USER_NAME 57
 
+// Remote setup dialogs: a path without a drive, a path too long for setup.
+#define IDS_SELECT_DRIVE 58
+#define IDS_DIRECTORY_TOO_LONG 59
+
 // Titles of the uninstallers of earlier options.
 #define IDS_UNINSTALL_OPTICAL_LIBRARY_OPTION 60
 #define IDS_UNINSTALL_TAPE_LIBRARY_OPTION 61
@@ -73,5 +77,64 @@
 #define IDS_PLEASE_WAIT_READING_SYSTEM 57440
 #define IDS_UPDATE_NAMED_VERSION 57442
 #define IDS_UPDATE_OLD_VERSION 57443
+
+// Controls that no code addresses (labels, groups).
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
+
+// The "please wait" window: its template, icon and message text.
+#define IDD_WAIT 138
+#define IDI_WAIT 160
+#define IDC_WAIT_MESSAGE 1013
+#define IDC_WAIT_ICON 1014
+
+// The remote-setup dialogs.
+#define IDD_REMOTE_CONFIG 4322
+#define IDD_REMOTE_ACCOUNT 4323
+#define IDD_REMOTE_CUSTOM 4342
+#define IDC_COMPUTER_NAME 1090
+#define IDC_PRODUCT_SHARE 1049
+#define IDC_PRODUCT_FOLDER 1061
+#define IDC_ALERT_SHARE 1050
+#define IDC_ALERT_FOLDER 1018
+#define IDC_COMPLETE 1013
+#define IDC_CUSTOM 1004
+#define IDC_CUSTOM_DETAILS 1019
+#define IDC_ACCOUNT_DETAILS 1075
+#define IDC_SERVER_NAME 1053
+#define IDC_ACCOUNT_DOMAIN 1010
+#define IDC_ACCOUNT_USER 1006
+#define IDC_ACCOUNT_PASSWORD 1005
+#define IDC_MANAGER 1022
+#define IDC_SERVER 1023
+#define IDC_SERVER_ADMIN 1024
+#define IDC_ALERT 1025
+#define IDC_DATA_MIGRATION 1026
+#define IDC_TOTAL_SPACE 1057
+
+// Templates carried for the setup programs that use the library's resources.
+#define IDD_READING_INFORMATION 114
+#define IDD_INSTALL_INCOMPLETE 116
+#define IDD_WARNING 1544
+#define IDD_REMOVING_FILES 1546
+#define IDD_SYSTEM_ACCOUNT 1553
+#define IDD_STARTING_SERVICES 1555
+#define IDD_REMOVING_COMPONENTS 1558
+#define IDD_SERVICE_START_TYPE 4300
+#define IDD_PNR_FRAMEWORK 4338
+#define IDD_NEW 30721
+#define IDC_OPERATION 1100
+#define IDC_MORE 1101
+#define IDC_FURTHER_INFORMATION 1102
+#define IDC_ERROR_INFORMATION 1103
+#define IDC_FILE_NAME 1104
+#define IDC_STATUS_LINE 1105
+#define IDC_ANIMATION 1106
+#define IDC_ACCOUNT_SERVER 1107
+#define IDC_ACCOUNT_DOMAIN_LIST 1108
+#define IDC_ACCOUNT_CONFIRM 1109
+#define IDC_AUTO_START 1110
+#define IDC_NEW_LIST 1111
 
 #endif

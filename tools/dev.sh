@@ -86,7 +86,7 @@ wine)
     shift
     [ "${1:-}" = "--" ] && shift
     # wine64 only: this machine runs no 32-bit programs (no wine32, no i386).
-    need cmake ninja-build g++-mingw-w64-x86-64 wine wine64 msitools wixl googletest
+    need cmake ninja-build g++-mingw-w64-x86-64 wine wine64 msitools wixl googletest xvfb imagemagick
     bash tools/wine.sh "$@"
     ;;
 bench)

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # The x86_64 build of the library under wine64 (Debian's wine; never wine32).
-#   bash tools/wine.sh [package|conformance|option]...   (all three by default)
+#   bash tools/wine.sh [package|conformance|option|dialogs]...   (all four by default)
 #   package      build the test installation package with wixl, install it with
 #                wine64 msiexec, check the installer log, properties, files and
 #                registry, uninstall it and check what is left
 #   conformance  winsim's conformance tests, cross-built, run under wine64
 #   option       a test option setup library built against the library's
 #                headers and import library, driven by a test program
+#   dialogs      the library's dialogs opened on a virtual display (Xvfb) from
+#                the DLL's templates, checked by id and pictured (PNG files in
+#                build-wine/dialogs-png/), then closed with their buttons
 # Run through `bash tools/dev.sh wine`, which installs what it needs first.
 # Every step runs in its own fresh, headless prefix (under build-wine/, or in
 # the home of the unprivileged user that runs the tests), every Wine command
@@ -42,7 +45,15 @@ stop_wineserver() {
         timeout 30 "${RUN_AS[@]}" WINEPREFIX="$WINEPREFIX" "$WINESERVER" -w 2>/dev/null || true
     fi
 }
-trap stop_wineserver EXIT
+XVFB_PID=
+stop_xvfb() {
+    if [ -n "$XVFB_PID" ]; then
+        kill "$XVFB_PID" 2>/dev/null || true
+        wait "$XVFB_PID" 2>/dev/null || true
+        XVFB_PID=
+    fi
+}
+trap 'stop_wineserver; stop_xvfb' EXIT
 trap 'exit 130' INT TERM
 
 # Who runs Wine. The installation runs as the caller (root in CI, an
@@ -70,7 +81,8 @@ run_as_caller() {
 w() {
     local limit=$1
     shift
-    timeout --kill-after=10 "$limit" "${RUN_AS[@]}" WINEPREFIX="$WINEPREFIX" "$WINE64" "$@"
+    timeout --kill-after=10 "$limit" "${RUN_AS[@]}" ${WINE_DISPLAY:+DISPLAY=$WINE_DISPLAY} WINEPREFIX="$WINEPREFIX" \
+        "$WINE64" "$@"
 }
 
 # A fresh prefix named $1: headless, the oldest Windows version wine64 accepts.
@@ -284,6 +296,10 @@ conformance_step() {
     cp "$OUT/tests/test_winsim.exe" "$OUT/tests/TESTMOD.DLL" "$OUT/tests/wsprog.exe" "$DLL" "$bin/"
     wixl -a x64 -o "$bin/session.msi" tests/wine/session.wxs
     new_prefix prefix-conformance
+    # Windows without a display: the null graphics driver makes the dialogs.
+    w 60 reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 ||
+        fail "conformance: cannot select the null graphics driver"
+    stop_wineserver  # the desktop process starts again with it
     run_tests "$bin" test_winsim.exe "$log" "${CONFORMANCE_TIMEOUT:-900}"
     note "conformance: the tests that passed pass on the simulated machine too (bash tools/dev.sh test)"
 }
@@ -325,19 +341,57 @@ option_step() {
     run_tests "$bin" test_option.exe "$LOGS/option.log" 300
 }
 
+# ---- the library's dialogs on a virtual display -----------------------------------------
+
+dialogs_step() {
+    run_unprivileged
+    command -v Xvfb >/dev/null || fail "dialogs: Xvfb is not installed (bash tools/dev.sh wine installs xvfb)"
+    command -v convert >/dev/null || fail "dialogs: convert is not installed (imagemagick)"
+    build_dll
+    build_wine_tests show_dialogs
+    local bin=$OUT/dialogs shots=$OUT/dialogs-png log=$LOGS/dialogs.log rc=0 n
+    rm -rf "$bin" "$shots"
+    mkdir -p "$bin" "$shots"
+    cp "$OUT/tests/show_dialogs.exe" "$DLL" "$bin/"
+    new_prefix prefix-dialogs
+    # A display of its own: the first free number from 90.
+    for n in $(seq 90 120); do [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break; done
+    Xvfb ":$n" -screen 0 800x600x24 -nolisten tcp -ac >"$LOGS/xvfb.log" 2>&1 &
+    XVFB_PID=$!
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.2; done
+    [ -e "/tmp/.X11-unix/X$n" ] || { cat "$LOGS/xvfb.log"; fail "dialogs: Xvfb did not start"; }
+    # The prefix was made without a display: its desktop process starts again on this one.
+    stop_wineserver
+    local run=$WINEPREFIX/drive_c/qldialogs
+    cp -r "$bin" "$run"
+    [ "${RUN_AS[0]}" = env ] || chown -R qlwine: "$run"
+    (cd "$run" && WINE_DISPLAY=":$n" w 300 show_dialogs.exe) >"$log" 2>&1 || rc=$?
+    tr -d '\r' <"$log" | grep -a -E '^(ok  |FAIL|[0-9]+ checks)' || true
+    local bmp
+    for bmp in "$run"/dialog-*.bmp; do
+        [ -f "$bmp" ] || continue
+        convert "$bmp" "$shots/$(basename "${bmp%.bmp}").png" || fail "dialogs: cannot convert $bmp"
+    done
+    stop_wineserver
+    stop_xvfb
+    [ "$rc" -eq 0 ] || fail "dialogs: show_dialogs.exe under Wine (log: $log)"
+    note "dialogs: pictures in $shots: $(cd "$shots" && echo *.png)"
+}
+
 # ---- main -------------------------------------------------------------------------
 
 mkdir -p "$LOGS"
 steps=("$@")
-[ ${#steps[@]} -gt 0 ] || steps=(package conformance option)
+[ ${#steps[@]} -gt 0 ] || steps=(package conformance option dialogs)
 for step in "${steps[@]}"; do
     start=$SECONDS
     case "$step" in
     package) package_step ;;
     conformance) conformance_step ;;
     option) option_step ;;
+    dialogs) dialogs_step ;;
     *)
-        sed -n '2,12p' "$0"
+        sed -n '2,15p' "$0"
         exit 2
         ;;
     esac

@@ -58,6 +58,8 @@ TEST_F(NetworkConnections, UnknownServersAndSharesAreRefused) {
 }
 
 TEST_F(NetworkConnections, OneSetOfCredentialsPerServer) {
+    SEEDED_OR_SKIP(NeighbourUser(server.substr(2), "one", "", true));
+    SEEDED_OR_SKIP(NeighbourUser(server.substr(2), "two", "", true));
     ASSERT_EQ(Connect(server + "\\IPC$", "NEIGHBOUR\\one"), (DWORD)NO_ERROR);
     EXPECT_EQ(Connect(server + "\\ADMIN$", "NEIGHBOUR\\two"), (DWORD)ERROR_SESSION_CREDENTIAL_CONFLICT);
     EXPECT_EQ(Connect(server + "\\ADMIN$", "NEIGHBOUR\\one"), (DWORD)NO_ERROR);

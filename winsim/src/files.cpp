@@ -237,13 +237,45 @@ struct Resolved {
     bool IsRoot() const { return path.parts.empty(); }
 };
 
+// A UNC path as the path on the drive of the machine that shares it: the
+// server must be on the network, the share a disk share of it, and the
+// program's logon there (its connection, or its own credentials) one the
+// server admits; the administrative shares need an administrator.
+DWORD MapShare(const WinPath &unc, const Machine *&target, WinPath &out) {
+    std::string rest = unc.root.substr(2);
+    size_t slash = rest.find('\\');
+    if (slash == std::string::npos) return ERROR_BAD_NETPATH;  // "\\server" alone names no folder
+    std::string server = rest.substr(0, slash), share = rest.substr(slash + 1);
+    Machine *m = FindMachine(server);
+    if (!m) return ERROR_BAD_NETPATH;
+    auto it = m->shares.find(share);
+    if (it == m->shares.end() || (it->second.type & 0xFF) != 0 /* STYPE_DISKTREE */) return ERROR_BAD_NET_NAME;
+    bool admin = EqualNoCase(share, "ADMIN$") ||
+                 (share.size() == 2 && share[1] == '$' && std::isalpha((unsigned char)share[0]));
+    if (DWORD e = RemoteAccess(*m, admin)) return e;
+    WinPath base;
+    if (!ParseAbsolute(it->second.path, base) || base.unc || base.device) return ERROR_BAD_NET_NAME;
+    base.parts.insert(base.parts.end(), unc.parts.begin(), unc.parts.end());
+    base.endsWithSep = unc.endsWithSep;
+    target = m;
+    out = base;
+    return 0;
+}
+
 // Maps a parsed path onto the host. `limits`: the Win32 length rule applies.
 DWORD ResolveParsed(const Machine &m, Resolved &r, bool limits, bool wildcardLast = false) {
     if (r.path.device) return ERROR_FILE_NOT_FOUND;
-    if (r.path.unc) return ERROR_BAD_NETPATH;  // shares are not modelled yet
     for (size_t i = 0; i < r.path.parts.size(); ++i)
         if (BadNameChars(r.path.parts[i], wildcardLast && i + 1 == r.path.parts.size())) return ERROR_INVALID_NAME;
     if (limits && r.path.Full().size() >= MAX_PATH) return ERROR_PATH_NOT_FOUND;
+    if (r.path.unc) {
+        // "\\SERVER\SHARE\..." is the share's folder on that machine.
+        const Machine *target = nullptr;
+        WinPath onTarget;
+        if (DWORD e = MapShare(r.path, target, onTarget)) return e;
+        r.path = onTarget;
+        return ResolveParsed(*target, r, false, wildcardLast);
+    }
     if (limits && !r.path.parts.empty() && IsDosDeviceName(r.path.parts.back())) return ERROR_CALL_NOT_IMPLEMENTED;
     auto d = m.drives.find(r.path.DriveLetter());
     if (d == m.drives.end()) return ERROR_PATH_NOT_FOUND;

@@ -152,6 +152,11 @@ void ResetModules();
 void ResetInstallerHandles();
 void ResetServiceHandles();
 void ResetNetConnections();
+// Whether the local machine's program reaches `target` through its session
+// there (or, without one, the credentials of the user running it); with
+// `needAdmin` the logon must be one of the target's administrators. 0, or
+// ERROR_ACCESS_DENIED; always 0 for the local machine itself.
+DWORD RemoteAccess(Machine &target, bool needAdmin);
 
 }  // namespace winsim
 

@@ -403,6 +403,9 @@ extern "C" NET_API_STATUS NET_API_FUNCTION NetShareEnum(LMSTR servername, DWORD 
     if (!bufptr || !entriesread || !totalentries) return ERROR_INVALID_PARAMETER;
     Machine *m = nullptr;
     if (NET_API_STATUS st = ShareServer(servername, m)) return st;
+    // Another machine answers levels 2 and 502 (paths, permissions) to its
+    // administrators only.
+    if (DWORD e = RemoteAccess(*m, level != 1)) return e;
     std::vector<const Share *> all;
     for (auto &kv : m->shares) all.push_back(&kv.second);
     size_t start = resume_handle ? *resume_handle : 0;

@@ -925,6 +925,8 @@ extern "C" LONG WINAPI RegConnectRegistryA(LPCSTR lpMachineName, HKEY hKey, PHKE
         *phkResult = hKey;
         return ERROR_SUCCESS;
     }
+    // The remote registry service admits the users the machine can log on.
+    if (DWORD e = winsim::RemoteAccess(*m, false)) return (LONG)e;
     std::shared_ptr<winsim::RegKey> root = m->registry.Root(hKey);
     if (!root) return ERROR_INVALID_HANDLE;
     *phkResult = winsim::NewKeyHandle(std::move(root), KEY_ALL_ACCESS, m->name);

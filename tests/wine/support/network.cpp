@@ -16,3 +16,7 @@ const char *NeighbourServer(std::string &server) {
     server.clear();
     return "Wine: there is no second machine on the network to connect to";
 }
+
+const char *NeighbourUser(const std::string &, const std::string &, const std::string &, bool) {
+    return "Wine: there is no second machine on the network to hold the account";
+}

@@ -24,3 +24,13 @@ const char *NeighbourServer(std::string &server) {
     server = "NEIGHBOUR";
     return nullptr;
 }
+
+const char *NeighbourUser(const std::string &server, const std::string &user, const std::string &password,
+                          bool administrator) {
+    winsim::Machine *m = winsim::FindMachine(server);
+    if (!m) return "no such neighbour";
+    winsim::Account &a = m->AddAccount(user, 1);
+    a.password = password;
+    if (administrator) m->aliasMembers["S-1-5-32-544"].insert(a.sid);
+    return nullptr;
+}

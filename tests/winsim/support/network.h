@@ -23,5 +23,9 @@ const char *BecomeController(const std::string &domain, const std::vector<std::s
 // the simulated machine the world gains one. Sets `server` to the NetBIOS
 // name of a reachable server with drive C: and no further shares.
 const char *NeighbourServer(std::string &server);
+// A user of that server's own accounts with the password given, one of its
+// administrators or not.
+const char *NeighbourUser(const std::string &server, const std::string &user, const std::string &password,
+                          bool administrator);
 
 #endif
