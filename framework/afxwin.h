@@ -7,5 +7,7 @@
 #include "afxexcept.h"
 #include "afxstr.h"
 #include "afxcoll.h"
+#include "afxdlg.h"
+#include "afxcombo.h"
 
 #endif
