@@ -5,7 +5,9 @@
 #include "SetupIcf.h"
 #include "SetupInf.h"
 #include "Settings.h"
+#include "dialogs/RemoteConfigDlg.h"
 #include "registry/HarnRegistry.h"
+#include "system/QLRemote.h"
 #include "system/SetupPaths.h"
 
 #include "afxstr.h"
@@ -117,9 +119,16 @@ BOOL RestrictToAdministrators(LPCSTR lpszPath) {
 }
 
 // Copies the template to a new configuration file and restricts it; FALSE
-// (and no file left) when either fails.
-BOOL CreateSilentConfigFile(LPCSTR lpszPath) {
-    if (!CopyFileA(SilentConfigTemplate(), lpszPath, FALSE)) return FALSE;
+// (and no file left) when either fails. With bEmptyIfNoTemplate a missing
+// template gives an empty file, restricted all the same, so that whatever
+// is written into it later is protected too.
+BOOL CreateSilentConfigFile(LPCSTR lpszPath, BOOL bEmptyIfNoTemplate = FALSE) {
+    if (!CopyFileA(SilentConfigTemplate(), lpszPath, FALSE)) {
+        if (!bEmptyIfNoTemplate) return FALSE;
+        HANDLE h = CreateFileA(lpszPath, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+        if (h == INVALID_HANDLE_VALUE) return FALSE;
+        CloseHandle(h);
+    }
     if (!RestrictToAdministrators(lpszPath)) {
         DWORD error = GetLastError();
         SetFileAttributesA(lpszPath, FILE_ATTRIBUTE_NORMAL);
@@ -215,4 +224,58 @@ int GetSilentConfigDefaults(LPCSTR lpszFolder, LPCSTR lpszMachine, LPCSTR lpszAc
     icf.SystemAccountUser(user);
     icf.SystemAccountPassword(lpszPassword ? lpszPassword : "");
     return 1;
+}
+
+int CreateSilentConfigIni(LPCSTR lpszMachine, LPCSTR lpszUser, LPCSTR lpszPassword, HWND hWndParent,
+                          LPCSTR lpszFolder, tagPRODUCT_INFO *pInfo) {
+    if (!pInfo) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    // A connection with other credentials, or one already there, serves.
+    CQLRemote remote(lpszMachine, lpszUser, lpszPassword);
+    DWORD connected = remote.Connect("ADMIN$", FALSE);
+    if (connected != NO_ERROR && connected != ERROR_SESSION_CREDENTIAL_CONFLICT && connected != ERROR_ALREADY_ASSIGNED) {
+        SetLastError(connected);
+        return 0;
+    }
+    if (!IsWindow(hWndParent)) {
+        remote.Disconnect();
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return 0;
+    }
+    CString path = SilentConfigPath(lpszFolder, FALSE);
+    if (!SilentConfigExists(path)) {
+        if (!CreateSilentConfigFile(path, TRUE)) {
+            // No file the password could be written to safely.
+            DWORD error = GetLastError();
+            remote.Disconnect();
+            SetLastError(error ? error : ERROR_ACCESS_DENIED);
+            return 0;
+        }
+        SetFileAttributesA(path, FILE_ATTRIBUTE_ARCHIVE);
+        CSetupIcf icf(path);
+        if (pInfo->bInstalled) icf.QuillbakPath(pInfo->szHomePath);
+        std::vector<char> machine = MachineArg(lpszMachine);
+        CHarnRegistry registry(1, MachinePointer(machine));
+        CString alert = registry.GetAlertHomeDir();
+        if (!alert.IsEmpty()) icf.AlertPath(alert);
+        icf.SystemAccountDomain(MachineName(lpszMachine));
+        icf.SystemAccountUser(lpszUser ? lpszUser : "");
+        icf.SystemAccountPassword(lpszPassword ? lpszPassword : "");
+    }
+    CString machineName = MachineName(lpszMachine);
+    CRemoteConfigDlg dialog(hWndParent, pInfo->bInstalled, pInfo->szHomePath, machineName, path);
+    INT_PTR shown = dialog.DoModal();
+    DWORD dialogError = shown == -1 ? GetLastError() : ERROR_SUCCESS;
+    int outcome = dialog.m_nOutcome;
+    if (outcome == CRemoteConfigDlg::OUTCOME_WRITTEN) {
+        CSetupIcf confirmed(path);
+        CopyWhole(pInfo->szHomePath, sizeof pInfo->szHomePath, confirmed.QuillbakPath());
+    }
+    remote.Disconnect();
+    // The result keeps its meaning; the last error tells a confirmed dialog
+    // (ERROR_SUCCESS) from a failed connection or window.
+    SetLastError(dialogError);
+    return outcome;
 }

@@ -54,4 +54,17 @@ QL_EXTERN_C QL_API int AllowInstallation(LPCSTR lpszMachine, LPVOID pUnused1, LP
 QL_EXTERN_C QL_API int GetSilentConfigDefaults(LPCSTR lpszFolder, LPCSTR lpszMachine, LPCSTR lpszAccount,
                                                LPCSTR lpszPassword);
 
+// Connects to the target's ADMIN$ share as the user given, creates the
+// configuration file in the folder from the template unless it is there
+// (with the record's folder, the target's alert folder and the user as the
+// service account), and shows the remote installation-configuration dialog
+// over the parent window. The dialog's outcome: 0 when the folders were
+// confirmed and written (the record's home path then takes the file's), 1
+// when they were not written, 2 when the user cancelled. 0 also when the
+// connection failed or the parent is not a window: the last error tells
+// them apart (ERROR_SUCCESS after the dialog ran; the connection's error,
+// ERROR_INVALID_WINDOW_HANDLE or ERROR_INVALID_PARAMETER for a null record).
+QL_EXTERN_C QL_API int CreateSilentConfigIni(LPCSTR lpszMachine, LPCSTR lpszUser, LPCSTR lpszPassword,
+                                             HWND hWndParent, LPCSTR lpszFolder, tagPRODUCT_INFO *pInfo);
+
 #endif

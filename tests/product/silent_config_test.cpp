@@ -3,16 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <winnetwk.h>
 
 #include <winsim/machine.h>
 
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "dialogs/RemoteConfigDlg.h"
+#include "resource.h"
 #include "settings/SilentConfig.h"
 
 namespace {
@@ -298,6 +302,142 @@ TEST_F(Silent, ThePasswordGoesToTheFileAndNowhereElse) {
     GetSilentConfigDefaults("C:\\Cfg", "TARGET", "svc", "Pw-7f3a9c");
     EXPECT_EQ(FilesHolding(Console(), "Pw-7f3a9c"), std::vector<std::string>{"QUILLBAK.ICF"});
     EXPECT_TRUE(FilesHolding(*target, "Pw-7f3a9c").empty());
+}
+
+// ---- CreateSilentConfigIni ----------------------------------------------------------------
+// TARGET has an administrator "setupadm"; the front end's window is the
+// parent; a test decides what the person at the dialog does.
+class SilentDialog : public Silent {
+protected:
+    void SetUp() override {
+        Silent::SetUp();
+        winsim::Account &a = target->AddAccount("setupadm", 1);
+        a.password = "Secret1";
+        target->aliasMembers["S-1-5-32-544"].insert(a.sid);
+        Console().MakeDirs("C:\\Cfg");
+        parent = CreateWindowExA(0, "COMBOBOX", "", 0, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
+        ASSERT_NE(parent, nullptr);
+        winsim::SetModalDialogDriver([this](HWND h, UINT id) {
+            ++shown;
+            if (id == IDD_REMOTE_CONFIG && person) person(h);
+        });
+        info = Blank();
+        info.bInstalled = 0;
+        strcpy(info.szHomePath, "C:\\Program Files\\Veltmark\\Quillbak\\");
+    }
+    int Run(const char *password = "Secret1", const char *folder = "C:\\Cfg") {
+        return CreateSilentConfigIni("TARGET", "setupadm", password, parent, folder, &info);
+    }
+    HWND parent = NULL;
+    int shown = 0;
+    std::function<void(HWND)> person;
+    tagPRODUCT_INFO info;
+};
+
+TEST_F(SilentDialog, AConfirmedDialogGivesZeroWithNoErrorAndTheFilesFolder) {
+    target->registry.SetString("HKLM\\SOFTWARE\\Veltmark\\ALERT\\CurrentVersion\\Path", "HOME", "C:\\ALERT");
+    person = [](HWND h) {
+        ASSERT_TRUE(winsim::SelectInDialog(h, IDC_PRODUCT_SHARE, "C$"));
+        ASSERT_TRUE(winsim::TypeIntoDialog(h, IDC_PRODUCT_FOLDER, "Apps\\Quillbak"));
+        ASSERT_TRUE(winsim::ClickDialogControl(h, IDOK)) << winsim::DialogText(h);
+    };
+    SetLastError(ERROR_GEN_FAILURE);
+    EXPECT_EQ(Run(), CRemoteConfigDlg::OUTCOME_WRITTEN);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_SUCCESS);
+    EXPECT_EQ(shown, 1);
+    const std::string file = "C:\\Cfg\\QUILLBAK.ICF";
+    std::string confirmed = Key(file, "InstallPath", "QuillbakPath");
+    EXPECT_EQ(confirmed.rfind("C:\\Apps\\Quillbak", 0), 0u) << confirmed;
+    EXPECT_EQ(std::string(info.szHomePath), confirmed);
+    EXPECT_EQ(Key(file, "SystemAccount", "DefaultDomainName"), "TARGET");
+    EXPECT_EQ(Key(file, "SystemAccount", "DefaultUserName"), "setupadm");
+    EXPECT_EQ(Key(file, "SystemAccount", "DefaultPassword"), "Secret1");
+    EXPECT_EQ(Key(file, "UserInfo", "FullName"), "Template Owner");
+    EXPECT_EQ(AllowedSids(file), (std::vector<std::string>{"S-1-5-32-544", "S-1-5-18"}));
+    EXPECT_EQ(GetFileAttributesA(file.c_str()), (DWORD)FILE_ATTRIBUTE_ARCHIVE);
+    // The connection it made is gone.
+    EXPECT_TRUE(winsim::NetConnections().empty());
+}
+
+TEST_F(SilentDialog, AFailedConnectionAlsoGivesZeroButWithItsError) {
+    SetLastError(0);
+    EXPECT_EQ(Run("wrong"), 0);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_LOGON_FAILURE);
+    EXPECT_EQ(shown, 0);
+    EXPECT_FALSE(Console().Exists("C:\\Cfg\\QUILLBAK.ICF"));
+    EXPECT_EQ(CreateSilentConfigIni("NOWHERE", "setupadm", "Secret1", parent, "C:\\Cfg", &info), 0);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_BAD_NETPATH);
+    EXPECT_EQ(CreateSilentConfigIni("TARGET", "setupadm", "Secret1", parent, "C:\\Cfg", NULL), 0);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
+    EXPECT_TRUE(winsim::NetConnections().empty());
+}
+
+TEST_F(SilentDialog, AParentThatIsNoWindowGivesZeroAndDisconnects) {
+    DestroyWindow(parent);
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_WINDOW_HANDLE);
+    EXPECT_EQ(shown, 0);
+    EXPECT_TRUE(winsim::NetConnections().empty());
+    EXPECT_FALSE(Console().Exists("C:\\Cfg\\QUILLBAK.ICF"));
+}
+
+TEST_F(SilentDialog, CancelGivesTwoAndLeavesTheRecord) {
+    person = [](HWND h) { winsim::ClickDialogControl(h, IDCANCEL); };
+    info.bInstalled = 1;
+    strcpy(info.szHomePath, "D:\\Quillbak\\");
+    EXPECT_EQ(Run(), CRemoteConfigDlg::OUTCOME_CANCELLED);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_SUCCESS);
+    EXPECT_STREQ(info.szHomePath, "D:\\Quillbak\\");
+    // The new file has the installed copy's folder.
+    EXPECT_EQ(Key("C:\\Cfg\\QUILLBAK.ICF", "InstallPath", "QuillbakPath"), "D:\\Quillbak\\");
+}
+
+TEST_F(SilentDialog, AnExistingFileIsLeftForTheDialog) {
+    Console().PutFile("C:\\Cfg\\QUILLBAK.ICF", "[SystemAccount]\r\nDefaultUserName=kept\r\n");
+    person = [](HWND h) { winsim::ClickDialogControl(h, IDCANCEL); };
+    EXPECT_EQ(Run(), CRemoteConfigDlg::OUTCOME_CANCELLED);
+    EXPECT_EQ(Key("C:\\Cfg\\QUILLBAK.ICF", "SystemAccount", "DefaultUserName"), "kept");
+    EXPECT_EQ(Key("C:\\Cfg\\QUILLBAK.ICF", "SystemAccount", "DefaultPassword"), "<none>");
+    EXPECT_EQ(winsim::CallCount("CopyFileA"), 0u);
+}
+
+TEST_F(SilentDialog, AConnectionWithOtherCredentialsServesAndStays) {
+    winsim::Account &other = target->AddAccount("other", 1);
+    other.password = "o";
+    target->aliasMembers["S-1-5-32-544"].insert(other.sid);
+    NETRESOURCEA nr = {};
+    nr.dwType = RESOURCETYPE_DISK;
+    char ipc[] = "\\\\TARGET\\IPC$";
+    nr.lpRemoteName = ipc;
+    ASSERT_EQ(WNetAddConnection2A(&nr, "o", "TARGET\\other", 0), (DWORD)NO_ERROR);
+    person = [](HWND h) { winsim::ClickDialogControl(h, IDCANCEL); };
+    EXPECT_EQ(Run(), CRemoteConfigDlg::OUTCOME_CANCELLED);
+    EXPECT_EQ(shown, 1);
+    ASSERT_EQ(winsim::NetConnections().size(), 1u);  // not ours to cancel
+    EXPECT_EQ(winsim::NetConnections()[0].user, "TARGET\\other");
+}
+
+TEST_F(SilentDialog, WithoutATemplateTheFileIsStillRestricted) {
+    DeleteFileA("C:\\QLREMOTE\\QUILLBAK.ICF");
+    person = [](HWND h) { winsim::ClickDialogControl(h, IDCANCEL); };
+    EXPECT_EQ(Run(), CRemoteConfigDlg::OUTCOME_CANCELLED);
+    EXPECT_EQ(AllowedSids("C:\\Cfg\\QUILLBAK.ICF"), (std::vector<std::string>{"S-1-5-32-544", "S-1-5-18"}));
+    EXPECT_EQ(Key("C:\\Cfg\\QUILLBAK.ICF", "SystemAccount", "DefaultPassword"), "Secret1");
+    // A file that cannot be restricted is not made at all.
+    DeleteFileA("C:\\Cfg\\QUILLBAK.ICF");
+    winsim::InjectFault("SetFileSecurityA", ERROR_ACCESS_DENIED);
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(Console().Exists("C:\\Cfg\\QUILLBAK.ICF"));
+}
+
+TEST_F(SilentDialog, AnEmptyFolderIsTheRootOfTheCurrentDrive) {
+    Console().MakeDirs("C:\\Work");
+    Console().currentDir = "C:\\Work";
+    person = [](HWND h) { winsim::ClickDialogControl(h, IDCANCEL); };
+    EXPECT_EQ(Run("Secret1", ""), CRemoteConfigDlg::OUTCOME_CANCELLED);
+    EXPECT_TRUE(Console().Exists("C:\\QUILLBAK.ICF"));
+    EXPECT_FALSE(Console().Exists("C:\\Work\\QUILLBAK.ICF"));
 }
 
 }  // namespace
