@@ -78,6 +78,11 @@
 #define IDS_UPDATE_NAMED_VERSION 57442
 #define IDS_UPDATE_OLD_VERSION 57443
 
+// Controls that no code addresses (labels, groups).
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
+
 // The "please wait" window: its template, icon and message text.
 #define IDD_WAIT 138
 #define IDI_WAIT 160

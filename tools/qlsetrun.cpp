@@ -7,6 +7,7 @@
 #include <winsim/machine.h>
 
 #include "actions/Frame.h"
+#include "qlsetrun/Dialog.h"
 #include "qlsetrun/Package.h"
 #include "qlsetrun/RemoteInstall.h"
 #include "qlsetrun/Report.h"
@@ -46,6 +47,7 @@ void Usage(std::ostream &out) {
     out << "usage: qlsetrun [--machine DIR] [--setup DIR] [--sequence NAME] [--answer ANSWER]...\n"
            "                [--fault NAME=ERROR[:always|:N]]... [--out DIR] [NAME=value]... [ACTION]...\n"
            "       qlsetrun --remote-install --setup DIR [--account ACCOUNT] [--password TEXT] TARGET...\n"
+           "       qlsetrun --dialog ID [STEP]... (qlsetrun --dialog 4322 --help)\n"
            "       qlsetrun --list-actions | --help\n"
            "Runs the custom actions of QLSETGUI on a simulated Windows machine (the built-in\n"
            "Windows 2000 server, or the machine image in DIR: a folder with machine.ini) and\n"
@@ -224,6 +226,7 @@ int main(int argc, char **argv) {
         unsigned nth;
     };
     std::vector<Fault> faults;
+    if (WantsDialog(argc, argv)) return RunDialog(argc, argv, std::cout, std::cerr);
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--help" || a == "-h") {

@@ -299,8 +299,22 @@ HWND CreateFromTemplate(HINSTANCE hInstance, LPCSTR name, HWND hWndParent, DLGPR
         std::lock_guard<std::recursive_mutex> g(WorldLock());
         if (!Windows().count(h)) return nullptr;  // the procedure destroyed it
     }
-    // TRUE from WM_INITDIALOG: the dialog manager focuses the first tab stop.
-    if (focusDefault && firstTab && IsWindow((HWND)firstTab)) SetFocus((HWND)firstTab);
+    // TRUE from WM_INITDIALOG: the dialog manager focuses the first tab stop
+    // that the procedure left enabled and visible.
+    if (focusDefault) {
+        uintptr_t target = 0;
+        {
+            std::lock_guard<std::recursive_mutex> g(WorldLock());
+            for (uintptr_t c : ChildrenOf(h)) {
+                const WindowRecord &w = Windows()[c];
+                if ((w.style & WS_TABSTOP) && w.visible && w.enabled) {
+                    target = c;
+                    break;
+                }
+            }
+        }
+        if (target) SetFocus((HWND)target);
+    }
     bool show;
     {
         std::lock_guard<std::recursive_mutex> g(WorldLock());
