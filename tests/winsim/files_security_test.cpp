@@ -53,7 +53,7 @@ protected:
 };
 
 TEST_F(FileSecurity, AnAccessListSetIsReadBack) {
-    SKIP_ON_WINE("Wine keeps file security in extended attributes the prefix's file system may lack");
+    SKIP_ON_WINE("Wine adds an entry of its own to the list SetFileSecurityA sets (two entries read back for one)");
     SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
     PSID admins = NULL;
     ASSERT_TRUE(AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0,
