@@ -9,6 +9,7 @@
 #include "actions/Frame.h"
 #include "qlsetrun/Dialog.h"
 #include "qlsetrun/Package.h"
+#include "qlsetrun/RemoteInstall.h"
 #include "qlsetrun/Report.h"
 #include "qlsetrun/Run.h"
 
@@ -46,6 +47,7 @@ void ListActions(std::ostream &out) {
 void Usage(std::ostream &out) {
     out << "usage: qlsetrun [--machine DIR] [--setup DIR] [--sequence NAME] [--answer ANSWER]...\n"
            "                [--fault NAME=ERROR[:always|:N]]... [--out DIR] [NAME=value]... [ACTION]...\n"
+           "       qlsetrun --remote-install --setup DIR [--account ACCOUNT] [--password TEXT] TARGET...\n"
            "       qlsetrun --dialog ID [STEP]... (qlsetrun --dialog 4322 --help)\n"
            "       qlsetrun --list-actions | --help\n"
            "Runs the custom actions of QLSETGUI on a simulated Windows machine (the built-in\n"
@@ -240,6 +242,7 @@ CustomAction FindAction(const std::string &name) {
 }  // namespace
 
 int main(int argc, char **argv) {
+    if (argc > 1 && std::string(argv[1]) == "--remote-install") return RemoteInstallMain(argc, argv);
     std::string machineDir, setupDir, sequenceName = "install", outDir;
     std::vector<std::string> actionNames;
     std::vector<std::pair<std::string, std::string>> props;

@@ -635,6 +635,7 @@ WINSIM_END_DECLS
 
 /* ---- security, code-page conversion, the process heap, controls ---------- */
 #include "securitybaseapi.h"
+#include "fileapi.h"
 #include "stringapiset.h"
 #include "heapapi.h"
 #include "winuser_controls.h"

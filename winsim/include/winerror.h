@@ -172,6 +172,7 @@
 /* Added for remote machine access. */
 #define ERROR_INVALID_PASSWORDNAME 1216L
 #define ERROR_BAD_USERNAME 2202L
+#define ERROR_DIR_NOT_ROOT 144L
 
 #define S_OK ((HRESULT)0L)
 #define S_FALSE ((HRESULT)1L)

@@ -385,6 +385,13 @@ std::map<std::string, DWORD> &AttributeTable() {
     return *table;
 }
 
+// Security descriptors set on files and folders (SetFileSecurityA), by host
+// path, self-relative; they go with the file when it is moved or deleted.
+std::map<std::string, std::vector<BYTE>> &SecurityTable() {
+    static auto *table = new std::map<std::string, std::vector<BYTE>>();
+    return *table;
+}
+
 DWORD StoredAttributes(const std::string &host, bool isDir, bool isRoot) {
     auto it = AttributeTable().find(host);
     if (it != AttributeTable().end()) return it->second;
@@ -404,16 +411,16 @@ bool IsBelow(const std::string &path, const std::string &dir) {
     return path.size() > dir.size() && path.compare(0, dir.size(), dir) == 0 && path[dir.size()] == '/';
 }
 
-void ForgetAttributes(const std::string &host, bool tree) {
-    auto &t = AttributeTable();
+template <class Table>
+void ForgetEntries(Table &t, const std::string &host, bool tree) {
     t.erase(host);
     if (!tree) return;
     for (auto it = t.lower_bound(host + "/"); it != t.end() && IsBelow(it->first, host);) it = t.erase(it);
 }
 
-void MoveAttributes(const std::string &from, const std::string &to, bool tree) {
-    auto &t = AttributeTable();
-    std::vector<std::pair<std::string, DWORD>> moved;
+template <class Table>
+void MoveEntries(Table &t, const std::string &from, const std::string &to, bool tree) {
+    std::vector<std::pair<std::string, typename Table::mapped_type>> moved;
     auto it = t.find(from);
     if (it != t.end()) {
         moved.emplace_back(to, it->second);
@@ -426,6 +433,16 @@ void MoveAttributes(const std::string &from, const std::string &to, bool tree) {
         }
     }
     for (auto &m : moved) t[m.first] = m.second;
+}
+
+void ForgetAttributes(const std::string &host, bool tree) {
+    ForgetEntries(AttributeTable(), host, tree);
+    ForgetEntries(SecurityTable(), host, tree);
+}
+
+void MoveAttributes(const std::string &from, const std::string &to, bool tree) {
+    MoveEntries(AttributeTable(), from, to, tree);
+    MoveEntries(SecurityTable(), from, to, tree);
 }
 
 // ---- open files ----------------------------------------------------------------------------
@@ -852,6 +869,38 @@ std::runtime_error ControlError(const Machine &m, const std::string &what, const
                               std::to_string(e));
 }
 }  // namespace
+
+DWORD LocatePath(Machine &m, const char *path, std::string &host, const Drive *&drive, bool &exists) {
+    Resolved r;
+    if (DWORD e = Resolve(m, path, r)) return e;
+    host = r.host;
+    drive = r.drive;
+    exists = r.exists;
+    return 0;
+}
+
+DWORD LocateVolume(Machine &m, const char *root, const Drive *&drive) {
+    std::string text = root ? root : m.currentDir.substr(0, 3);
+    if (text.empty()) return ERROR_INVALID_NAME;
+    Resolved r;
+    if (!ParsePath(m, text, r.path) || r.path.device) return ERROR_INVALID_NAME;
+    // Without the trailing backslash only a name that comes to a root (such
+    // as "C:" while C:'s current folder is its root) will do.
+    if (!r.path.parts.empty()) return IsSep(text.back()) ? ERROR_DIR_NOT_ROOT : ERROR_INVALID_NAME;
+    if (r.path.unc && r.path.root.find('\\', 2) == std::string::npos) return ERROR_INVALID_NAME;
+    if (DWORD e = ResolveParsed(m, r, true)) return e;
+    drive = r.drive;
+    return 0;
+}
+
+void StoreFileSecurity(const std::string &host, const std::vector<BYTE> &sd) { SecurityTable()[host] = sd; }
+
+bool StoredFileSecurity(const std::string &host, std::vector<BYTE> &sd) {
+    auto it = SecurityTable().find(host);
+    if (it == SecurityTable().end()) return false;
+    sd = it->second;
+    return true;
+}
 
 bool NormalizeWindowsPath(const Machine &m, const std::string &path, std::string &full) {
     WinPath p;

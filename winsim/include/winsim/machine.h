@@ -101,6 +101,9 @@ struct Drive {
     char letter = 'C';
     std::string hostRoot;  // folder on the Linux disk
     UINT type = DRIVE_FIXED;
+    std::string fileSystem = "NTFS";  // "FAT" keeps no access lists
+    std::string label;                // volume name
+    DWORD serialNumber = 0x1C2B3A49;
     DWORD sectorsPerCluster = 8;
     DWORD bytesPerSector = 512;
     DWORD freeClusters = 2621440;   // 10 GiB free
