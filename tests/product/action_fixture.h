@@ -37,6 +37,14 @@ protected:
             if (e.kind == kind) lines.push_back(e.text);
         return lines;
     }
+    // What the actions sent (field 0 of each message), before the installer
+    // formats it: "[7]" in a text is a field reference to the installer.
+    std::vector<std::string> Sent(DWORD kind = INSTALLMESSAGE_INFO) {
+        std::vector<std::string> lines;
+        for (auto &e : m_->installer.log)
+            if (e.kind == kind) lines.push_back(e.fields.empty() ? std::string() : e.fields[0]);
+        return lines;
+    }
     bool Logged(const std::string &line) {
         for (auto &l : Log())
             if (l == line) return true;
