@@ -209,6 +209,14 @@ TEST_F(JobQueueAction, NoDefaultQueueOrNoJobListAddsNothing) {
 }
 
 TEST_F(JobQueueAction, TuningValuesForANewDatabaseOnly) {
+    // The product in place, without a database yet.
+    Settings(true);
+    ASSERT_TRUE(g_Settings.QuillbakExists());
+    ASSERT_FALSE(g_Settings.DBExists());
+    EXPECT_EQ(CreateJobQueue(session_), 0u);
+    EXPECT_EQ(Number(kDatabaseKey, "PruningDays"), 30u);
+    M().registry.Delete(kDatabaseKey);
+
     // An installation over the product with its database in place keeps them.
     M().registry.SetString(std::string(kBase) + "\\Path", "DATABASE", "C:\\QB\\DATABASE");
     M().PutFile("C:\\QB\\DATABASE\\QLJOBS.DBD", "db");
