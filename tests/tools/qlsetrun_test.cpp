@@ -304,4 +304,22 @@ TEST(Qlsetrun, ReadmeListsTheExportedActions) {
     EXPECT_FALSE(Has(run.output, "is in the export list but not in this build")) << run.output;
 }
 
+// InstallTest by name on an image with an installed product: the share of its
+// home with the product's list, and the step's lines in the share log.
+TEST(Qlsetrun, InstallTestSharesTheHomeOfAnImage) {
+    RunResult r = Qlsetrun(std::string("--machine ") + QL_SOURCE_DIR + "/examples/current-layout InstallTest");
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_TRUE(Has(r.output, "   + Quillbak$ D:\\Quillbak \"QuillbakIT System Directory\"\n"
+                              "   +   allow W2KQB\\Administrator 0x001F01FF\n"
+                              "   +   allow BUILTIN\\Administrators 0x001F01FF\n"
+                              "   +   allow BUILTIN\\Backup Operators 0x001301BF\n"
+                              "   +   allow Everyone 0x001200A9\n"))
+        << r.output;
+    EXPECT_TRUE(Has(r.output, "   C:\\TEMP\\QLBSHARE.LOG (new)\n"
+                              "     01/01/01 08:00:00\t - Start to CreateQuillbakHomeShare D:\\Quillbak(Server=W2KQB, "
+                              "Account=Administrator)\n"
+                              "     01/01/01 08:00:00\t - End of CreateQuillbakHomeShare()\n"))
+        << r.output;
+}
+
 }  // namespace
