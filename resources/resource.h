@@ -74,4 +74,10 @@
 #define IDS_UPDATE_NAMED_VERSION 57442
 #define IDS_UPDATE_OLD_VERSION 57443
 
+// The "please wait" window: its template, icon and message text.
+#define IDD_WAIT 138
+#define IDI_WAIT 160
+#define IDC_WAIT_MESSAGE 1013
+#define IDC_WAIT_ICON 1014
+
 #endif

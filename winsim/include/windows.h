@@ -640,6 +640,7 @@ WINSIM_END_DECLS
 #include "stringapiset.h"
 #include "heapapi.h"
 #include "winuser_controls.h"
+#include "winuser_dialogs.h"
 #include "winuser_broadcast.h"
 #include "winuser_windows.h"
 #include "synchapi.h"

@@ -844,6 +844,7 @@ private:
             {"COMBOBOX", "ComboBox", false},    {"LISTBOX", "ListBox", false},     {"SCROLLBAR", "ScrollBar", false}};
         const Token &word = Peek();
         DialogTemplate::Control c{};
+        c.kind = Upper(word.text);
         ++pos_;
         if (IsKeyword(word, "CONTROL")) {
             // CONTROL text, id, class, style, x, y, cx, cy [, exstyle [, help]]

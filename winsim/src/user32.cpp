@@ -2,6 +2,7 @@
 // boxes (answered by script or by the default button), wsprintf, character
 // and lstr functions on the machine's ANSI code page.
 #include "sim_helpers.h"
+#include "windows_internal.h"
 
 #include <cctype>
 #include <cstring>
@@ -332,6 +333,13 @@ extern "C" int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UI
     m.messageBoxes.push_back(MessageBoxRecord{hWnd, lpCaption ? lpCaption : "Error", lpText ? lpText : "", uType, button});
     return button;
 }
+
+namespace winsim {
+bool IsDesktopWindow(HWND hWnd) { return (uintptr_t)hWnd == kDesktopWindow; }
+// The display of a server console: 800 by 600 pixels.
+int ScreenWidth() { return 800; }
+int ScreenHeight() { return 600; }
+}  // namespace winsim
 
 extern "C" HWND WINAPI GetDesktopWindow(void) {
     WINSIM_FAULT_RETURN("GetDesktopWindow", (HWND) nullptr);

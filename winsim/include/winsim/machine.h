@@ -468,6 +468,7 @@ struct DialogTemplate {
     struct Control {
         int id;
         std::string cls, text;  // class "Button", "Static", "Edit", ... or as named in CONTROL
+        std::string kind;       // the statement: "AUTOCHECKBOX", "EDITTEXT", "CONTROL" ... (upper case)
         std::string style;      // style expression as written ("BS_AUTOCHECKBOX | WS_TABSTOP"), "" if none
         int x = 0, y = 0, cx = 0, cy = 0;
     };
@@ -479,6 +480,55 @@ struct DialogTemplate {
     int x = 0, y = 0, cx = 0, cy = 0;
 };
 bool LookupDialog(HMODULE module, UINT id, DialogTemplate &out);
+
+// ---- dialogs on screen ----------------------------------------------------------
+// What a dialog of this process shows: its controls in template order.
+struct DialogControlView {
+    HWND hwnd = nullptr;
+    int id = 0;
+    std::string cls, text;
+    DWORD style = 0;
+    bool visible = false, enabled = false, focused = false;
+    UINT check = 0;                  // buttons: BST_
+    std::vector<std::string> items;  // combo and list boxes
+    int selection = -1;
+    size_t limit = 0;  // edits: EM_LIMITTEXT
+};
+struct DialogView {
+    HWND hwnd = nullptr;
+    UINT templateId = 0;
+    std::string caption;
+    DWORD style = 0;
+    bool visible = false, enabled = false, modal = false;
+    RECT rect{};      // screen pixels (800 x 600 screen)
+    unsigned z = 0;   // higher is nearer the top
+    unsigned updates = 0;  // UpdateWindow calls
+    std::vector<DialogControlView> controls;
+};
+// Open dialogs, oldest first; the newest of a template, or null.
+std::vector<HWND> OpenDialogs();
+HWND FindOpenDialog(UINT templateId);
+bool DescribeDialog(HWND dialog, DialogView &out);
+// The dialog as text, one control a line: id, kind, text, items, state.
+std::string DialogText(HWND dialog);
+// The person at the screen. Each does what the action does on Windows and
+// sends the dialog what Windows sends (focus, EN_UPDATE/EN_CHANGE, BN_CLICKED,
+// CBN_SELCHANGE, WM_LBUTTONDOWN/UP); each refuses (false, nothing sent) a
+// control that is missing, of another kind, hidden or disabled, or a dialog
+// that is hidden or disabled (under a modal one).
+bool TypeIntoDialog(HWND dialog, int id, const std::string &text);  // replaces the edit's text, cut to its limit
+bool ClickDialogControl(HWND dialog, int id);                        // a button, check box or radio button
+bool SelectInDialog(HWND dialog, int id, const std::string &item);   // a combo box entry, by text
+bool ClickDialog(HWND dialog);                                       // a left click on the dialog itself
+enum class DialogKey { Enter, Escape };
+bool PressDialogKey(HWND dialog, DialogKey key);  // IDOK / IDCANCEL
+// DialogBoxParamA calls the driver once its dialog is shown; the driver acts
+// on it (and on the dialogs it opens, which call the driver again) and
+// returns. A dialog still open then gets Escape; one that still does not end
+// is destroyed and DialogBoxParamA returns -1 (ERROR_TIMEOUT). ResetWorld
+// removes the driver.
+using ModalDialogDriver = std::function<void(HWND dialog, UINT templateId)>;
+void SetModalDialogDriver(ModalDialogDriver driver);
 
 // ---- services ------------------------------------------------------------------
 // A service as a machine image or a test declares it. The key under
