@@ -353,7 +353,7 @@ int main(int argc, char **argv) {
             a.faultInjected = fault != 0;
             a.result = fault ? (UINT)fault : fn(session);
             a.ran = true;
-            a.outcome = OutcomeOf(a.result);
+            a.outcome = OutcomeOf(name, a.result);
             ended = a.outcome.stops;
         }
         a.logEnd = m.installer.log.size();

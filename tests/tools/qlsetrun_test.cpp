@@ -322,4 +322,19 @@ TEST(Qlsetrun, InstallTestSharesTheHomeOfAnImage) {
         << r.output;
 }
 
+// The package ignores the result of the service-account action (it reads
+// "SYSTEMSTATUS"), so its failure does not end the run.
+TEST(Qlsetrun, TheServiceAccountResultIsIgnoredAsThePackageDoes) {
+    RunResult r = Qlsetrun("CreateSystemAccount PostUninstall");
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_TRUE(Has(r.output, "   CreateSystemAccount: returned 1 (ERROR_INVALID_FUNCTION): Return value 1 (ignored by the "
+                              "package, which reads SYSTEMSTATUS)\n"
+                              "   PostUninstall: returned 0 (ERROR_SUCCESS): Return value 1 (success)\n"))
+        << r.output;
+    EXPECT_TRUE(Has(r.output, "   CustomAction CreateSystemAccount returned actual error code 1\n"
+                              "   Action ended 8:00:00: CreateSystemAccount. Return value 1.\n"))
+        << r.output;
+    EXPECT_TRUE(Has(r.output, "   SYSTEMSTATUS = \"ERROR\"\n")) << r.output;
+}
+
 }  // namespace

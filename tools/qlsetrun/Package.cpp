@@ -137,6 +137,11 @@ ActionOutcome OutcomeOf(UINT result) {
     }
 }
 
+ActionOutcome OutcomeOf(const std::string &action, UINT result) {
+    if (action == "CreateSystemAccount") return {1, false, "ignored by the package, which reads SYSTEMSTATUS"};
+    return OutcomeOf(result);
+}
+
 std::string ResultText(UINT result) {
     static const std::map<UINT, const char *> kNames = {
         {0, "ERROR_SUCCESS"},
