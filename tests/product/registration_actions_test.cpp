@@ -57,7 +57,8 @@ TEST_F(RegistrationActions, DiscoveryRecordOfAServerInstallation) {
     EXPECT_EQ(r.bySubType, 3);
     EXPECT_EQ(r.dwUserLevel, 5u);
     EXPECT_STREQ(r.szSerial, "00000001");
-    EXPECT_EQ(r.dwCrc, CHarnRegistry::ProductRecordCrc(&r));
+    const DWORD crc = r.dwCrc;  // unaligned in the packed record: read by value
+    EXPECT_EQ(crc, CHarnRegistry::ProductRecordCrc(&r));
     const BYTE *bytes = (const BYTE *)&r;
     for (size_t i = 33; i < sizeof r; ++i) EXPECT_EQ(bytes[i], 0) << i;
     EXPECT_EQ(bytes[13] | bytes[14] | bytes[15], 0);
