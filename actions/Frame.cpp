@@ -84,11 +84,25 @@ int SetSetupInfo(MSIHANDLE hInstall, tagSETUP_INFO *pInfo, int bUninstall) {
 
 namespace {
 
+// The installer formats field 0 of a message record: "[7]" would become the
+// empty field 7 and "[Name]" a property, so a line such as "failed [7]" lost
+// its code. "[\[]" is the installer's escape for a literal bracket.
+CString LiteralTemplate(LPCSTR lpszText) {
+    CString text;
+    for (LPCSTR p = lpszText ? lpszText : ""; *p; ++p) {
+        if (*p == '[')
+            text += "[\\[]";
+        else
+            text += *p;
+    }
+    return text;
+}
+
 int SendLogLine(MSIHANDLE hInstall, LPCSTR text, LPCSTR lpszFormat, LPCSTR lpszArgument, long nArgument,
                 bool textArgument) {
     if (hInstall != 0) {
         MSIHANDLE record = MsiCreateRecord(1);
-        MsiRecordSetStringA(record, 0, text);
+        MsiRecordSetStringA(record, 0, LiteralTemplate(text));
         int result = MsiProcessMessage(hInstall, INSTALLMESSAGE_INFO, record);
         MsiCloseHandle(record);
         return result;
@@ -131,7 +145,7 @@ int LogLine(MSIHANDLE hInstall, LPCSTR lpszFormat, long nArgument) {
 namespace {
 void ShowInstallerMessage(MSIHANDLE hInstall, INSTALLMESSAGE kind, LPCSTR lpszText) {
     MSIHANDLE record = MsiCreateRecord(1);
-    MsiRecordSetStringA(record, 0, lpszText ? lpszText : "");
+    MsiRecordSetStringA(record, 0, LiteralTemplate(lpszText));
     MsiProcessMessage(hInstall, kind, record);
     MsiCloseHandle(record);
 }

@@ -37,12 +37,12 @@ protected:
             if (e.kind == kind) lines.push_back(e.text);
         return lines;
     }
-    // What the actions sent (field 0 of each message), before the installer
-    // formats it: "[7]" in a text is a field reference to the installer.
+    // What the installer shows of the messages the actions sent (field 0
+    // formatted). Brackets in a text must survive that formatting.
     std::vector<std::string> Sent(DWORD kind = INSTALLMESSAGE_INFO) {
         std::vector<std::string> lines;
         for (auto &e : m_->installer.log)
-            if (e.kind == kind) lines.push_back(e.fields.empty() ? std::string() : e.fields[0]);
+            if (e.kind == kind) lines.push_back(e.text);
         return lines;
     }
     bool Logged(const std::string &line) {

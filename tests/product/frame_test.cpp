@@ -105,6 +105,21 @@ TEST_F(FrameTest, LogLineGoesToTheInstallerLogCutAt255) {
     EXPECT_EQ(log[2], "x" + std::string(254, 'z'));
 }
 
+// The installer reads brackets in a message as field and property
+// references; the lines and messages keep them as written.
+TEST_F(FrameTest, BracketsReachTheLogAsWritten) {
+    Prop("Temp", "C:\\TEMP\\");
+    LogLine(session_, "SQLDBUninstall failed [%ld]", 7L);
+    LogLine(session_, " - %s", "Cannot uninstall Alert. [EC: 5] in [Temp] [1]");
+    ShowInstallerWarning(session_, "failed [7]");
+    ShowInstallerError(session_, "[[Temp]]");
+    ASSERT_EQ(m_->installer.log.size(), 4u);
+    EXPECT_EQ(m_->installer.log[0].text, "SQLDBUninstall failed [7]");
+    EXPECT_EQ(m_->installer.log[1].text, " - Cannot uninstall Alert. [EC: 5] in [Temp] [1]");
+    EXPECT_EQ(m_->installer.log[2].text, "failed [7]");
+    EXPECT_EQ(m_->installer.log[3].text, "[[Temp]]");
+}
+
 TEST_F(FrameTest, LogLineWithoutASessionWritesTheSetupLog) {
     Prop("SETUPDIR", "C:\\");
     tagSETUP_INFO info;
