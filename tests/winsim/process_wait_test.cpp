@@ -106,6 +106,9 @@ TEST_F(ProcessWait, WaitingForSeveralPrograms) {
 TEST_F(ProcessWait, AnyReportsTheLowestSignaledIndex) {
     PROCESS_INFORMATION a = StartOk(quick_);
     PROCESS_INFORMATION b = StartOk(quick_);
+    // Both ended (a loaded machine may finish them in either order): every
+    // handle below is signaled, and the lowest index must win.
+    ASSERT_EQ(WaitForSingleObject(a.hProcess, INFINITE), WAIT_OBJECT_0);
     ASSERT_EQ(WaitForSingleObject(b.hProcess, INFINITE), WAIT_OBJECT_0);
     HANDLE handles[] = {b.hThread, a.hProcess};
     EXPECT_EQ(WaitForMultipleObjects(2, handles, FALSE, 0), WAIT_OBJECT_0);
