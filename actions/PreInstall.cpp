@@ -134,11 +134,11 @@ int StopSnmpForSetup(MSIHANDLE hInstall, int bUninstall) {
     }
     if (stop) {
         MsiSetPropertyA(hInstall, "SNMPSTOP", "STOP");
-        CHarnRegistry registry(g_Settings, 1, NULL);
+        CHarnRegistry registry(g_Settings, 0, NULL);
         registry.DeleteQuillbakSNMPKey();
     }
     if (bUninstall == 0) {
-        CHarnRegistry registry(g_Settings, 1, NULL);
+        CHarnRegistry registry(g_Settings, 0, NULL);
         registry.CreateQuillbakSNMPKey();
     }
     return 1;
