@@ -13,6 +13,8 @@
 #include "registry/HarnRegistry.h"
 #include "doubles.h"
 
+#include <unistd.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -609,6 +611,21 @@ TEST_F(ConvertDatabaseTest, TheEstimateIsTheMegabytesPlusOne) {
     EXPECT_EQ(run->commandLine,
               "\"C:\\Program Files\\Quillbak\\VLDBCONV.EXE\" C:\\Program Files\\Quillbak\\DATABASE.141");
     EXPECT_EQ(lstrcmpiA(run->currentDirectory.c_str(), kHome), 0) << run->currentDirectory;
+}
+
+TEST_F(ConvertDatabaseTest, AFolderBeyondFourGigabytesIsCountedWhole) {
+    Prepare(FALSE);
+    const std::string file = std::string(kHome) + "\\Database.141\\BIG.DB";
+    m_->PutFile(file, "");
+    std::string host;
+    ASSERT_TRUE(m_->HostPath(file, host));
+    // A sparse file of 5 GiB: 5120 megabytes, 5121 minutes.
+    ASSERT_EQ(truncate(host.c_str(), 5LL * 1024 * 1048576), 0);
+    m_->scriptedAnswers = {IDNO};
+    EXPECT_EQ(ConvertDatabase(), 1);
+    ASSERT_EQ(m_->messageBoxes.size(), 1u);
+    EXPECT_NE(m_->messageBoxes[0].text.find("approximately 5121 minutes"), std::string::npos)
+        << m_->messageBoxes[0].text;
 }
 
 TEST_F(ConvertDatabaseTest, NoIsNoConversionAndAnEmptyFolderAsksNothing) {
