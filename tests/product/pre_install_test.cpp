@@ -435,6 +435,21 @@ TEST_F(PreInstallTest, ABuildBelow502LosesItsHomeTreeRegistrationsAndProgramGrou
     EXPECT_TRUE(m_->Exists(kPrograms));
 }
 
+TEST_F(PreInstallTest, RemoveProgramGroupTakesOnlyANamedGroup) {
+    m_->PutFile(std::string(kPrograms) + "\\Accessories\\Notepad.lnk", "x");
+    m_->PutFile(std::string(kPrograms) + "\\Quillbak for Windows NT\\Manager.lnk", "x");
+    // An empty name would be the Programs folder itself.
+    EXPECT_FALSE(RemoveProgramGroup(""));
+    EXPECT_FALSE(RemoveProgramGroup(NULL));
+    EXPECT_TRUE(m_->Exists(std::string(kPrograms) + "\\Accessories\\Notepad.lnk"));
+    winsim::InjectFault("SHGetSpecialFolderLocation", ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(RemoveProgramGroup("Quillbak for Windows NT"));
+    EXPECT_TRUE(m_->Exists(std::string(kPrograms) + "\\Quillbak for Windows NT"));
+    EXPECT_TRUE(RemoveProgramGroup("Quillbak for Windows NT"));
+    EXPECT_FALSE(m_->Exists(std::string(kPrograms) + "\\Quillbak for Windows NT"));
+    EXPECT_TRUE(m_->Exists(std::string(kPrograms) + "\\Accessories\\Notepad.lnk"));
+}
+
 TEST_F(PreInstallTest, AMissingProgramGroupIsLogged) {
     Installed(24, 501, kHome, 0x0600);
     EXPECT_EQ(PreInstall(session_), 0u);
