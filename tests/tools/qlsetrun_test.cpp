@@ -271,7 +271,7 @@ TEST(Qlsetrun, MachineImageAndSetupFolder) {
 TEST(Qlsetrun, HelpListsActionsSequencesAnswersAndExitCodes) {
     RunResult r = Qlsetrun("--help");
     EXPECT_EQ(r.exitCode, 0);
-    for (const char *part : {"  * PostUninstall ", "  * AllowInstall ", "    PreInstall ",
+    for (const char *part : {"  * PostUninstall ", "  * AllowInstall ", "  * PreInstall ",
                              "  uninstall: AllowUninstall PreUninstall RemoveSQLDatabase PostUninstall\n",
                              "    properties: ACTION=INSTALL Installed=1 REMOVE=ALL;",
                              "IDOK (1) IDCANCEL (2) IDABORT (3) IDRETRY (4) IDIGNORE (5) IDYES (6) IDNO (7)",

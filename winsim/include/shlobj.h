@@ -3,6 +3,7 @@
 #define WINSIM_SHLOBJ_H
 
 #include "windows.h"
+#include "objidl.h"
 
 #define SHCNE_RENAMEITEM 0x00000001L
 #define SHCNE_CREATE 0x00000002L
@@ -33,6 +34,33 @@ extern "C" {
 #endif
 __attribute__((visibility("default"))) void WINAPI SHChangeNotify(LONG wEventId, UINT uFlags, LPCVOID dwItem1,
                                                                   LPCVOID dwItem2);
+#ifdef __cplusplus
+}
+#endif
+
+/* Special folders (shell_folders.cpp). */
+#define CSIDL_PROGRAMS 0x0002
+#pragma pack(push, 1)
+typedef struct _SHITEMID {
+    USHORT cb;
+    BYTE abID[1];
+} SHITEMID;
+typedef struct _ITEMIDLIST {
+    SHITEMID mkid;
+} ITEMIDLIST;
+#pragma pack(pop)
+typedef ITEMIDLIST *LPITEMIDLIST;
+typedef const ITEMIDLIST *LPCITEMIDLIST;
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+__attribute__((visibility("default"))) HRESULT WINAPI SHGetSpecialFolderLocation(HWND hwnd, int csidl,
+                                                                                 LPITEMIDLIST *ppidl);
+__attribute__((visibility("default"))) BOOL WINAPI SHGetPathFromIDListA(LPCITEMIDLIST pidl, LPSTR pszPath);
+#ifdef __cplusplus
+__attribute__((visibility("default"))) HRESULT WINAPI SHGetMalloc(IMalloc **ppMalloc);
+#endif
 #ifdef __cplusplus
 }
 #endif
