@@ -387,7 +387,7 @@ int main(int argc, char **argv) {
             else
                 a.console = CaptureStdout([&] { a.result = fn(session); });
             a.ran = true;
-            a.outcome = OutcomeOf(a.result);
+            a.outcome = OutcomeOf(name, a.result);
             ended = a.outcome.stops;
         }
         a.logEnd = m.installer.log.size();

@@ -2,6 +2,9 @@
 // call in QLCORE_CALLS; QLCORE_RESULT is the answer of every call (0 by
 // default), QLCORE_CREATE that of the queue creation, QLCORE_STATE the job
 // state, QLCORE_JOBS the queue's jobs ("number,type,value20,value24;...").
+// QLAddQueueJob leaves the fields of the job it was given in QLCORE_ADDED:
+// "type=T off8=N created=S start=S off64=N off66=N off88=N nonzero=K", K the
+// count of nonzero bytes outside those fields.
 #include "../../system/QueueRecords.h"
 #include "DoubleEnv.h"
 
@@ -61,6 +64,24 @@ QLCORE_EXPORT DWORD __cdecl QSIMapJobStatus(DWORD a, DWORD b) {
 QLCORE_EXPORT DWORD __cdecl QLAddQueueJob(LPCSTR name, LPCSTR job, WORD flags, LPCSTR record, DWORD size, DWORD *id) {
     DoubleRecord("QLCORE_CALLS", "QLAddQueueJob(" + Text(name) + "," + Text(job) + "," + Num(flags) + "," +
                                      (record ? "record" : "(null)") + "," + Num(size) + ")");
+    if (record && size >= 90) {
+        const BYTE *r = (const BYTE *)record;
+        auto w16 = [&](size_t o) { return (unsigned long)(r[o] | (r[o + 1] << 8)); };
+        auto w32 = [&](size_t o) {
+            return (unsigned long)r[o] | ((unsigned long)r[o + 1] << 8) | ((unsigned long)r[o + 2] << 16) |
+                   ((unsigned long)r[o + 3] << 24);
+        };
+        unsigned long other = 0;
+        for (size_t o = 0; o < size; ++o) {
+            bool field = (o >= 4 && o < 6) || (o >= 8 && o < 10) || (o >= 56 && o < 68) || (o >= 88 && o < 90);
+            if (!field && r[o]) ++other;
+        }
+        SetEnvironmentVariableA("QLCORE_ADDED",
+                                ("type=" + Num(w16(4)) + " off8=" + Num(w16(8)) + " created=" + Num(w32(56)) +
+                                 " start=" + Num(w32(60)) + " off64=" + Num(w16(64)) + " off66=" + Num(w16(66)) +
+                                 " off88=" + Num(w16(88)) + " nonzero=" + Num(other))
+                                    .c_str());
+    }
     if (id) *id = 77;
     return Result();
 }

@@ -304,6 +304,39 @@ TEST(Qlsetrun, ReadmeListsTheExportedActions) {
     EXPECT_FALSE(Has(run.output, "is in the export list but not in this build")) << run.output;
 }
 
+// InstallTest by name on an image with an installed product: the share of its
+// home with the product's list, and the step's lines in the share log.
+TEST(Qlsetrun, InstallTestSharesTheHomeOfAnImage) {
+    RunResult r = Qlsetrun(std::string("--machine ") + QL_SOURCE_DIR + "/examples/current-layout InstallTest");
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_TRUE(Has(r.output, "   + Quillbak$ D:\\Quillbak \"QuillbakIT System Directory\"\n"
+                              "   +   allow W2KQB\\Administrator 0x001F01FF\n"
+                              "   +   allow BUILTIN\\Administrators 0x001F01FF\n"
+                              "   +   allow BUILTIN\\Backup Operators 0x001301BF\n"
+                              "   +   allow Everyone 0x001200A9\n"))
+        << r.output;
+    EXPECT_TRUE(Has(r.output, "   C:\\TEMP\\QLBSHARE.LOG (new)\n"
+                              "     01/01/01 08:00:00\t - Start to CreateQuillbakHomeShare D:\\Quillbak(Server=W2KQB, "
+                              "Account=Administrator)\n"
+                              "     01/01/01 08:00:00\t - End of CreateQuillbakHomeShare()\n"))
+        << r.output;
+}
+
+// The package ignores the result of the service-account action (it reads
+// "SYSTEMSTATUS"), so its failure does not end the run.
+TEST(Qlsetrun, TheServiceAccountResultIsIgnoredAsThePackageDoes) {
+    RunResult r = Qlsetrun("CreateSystemAccount PostUninstall");
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_TRUE(Has(r.output, "   CreateSystemAccount: returned 1 (ERROR_INVALID_FUNCTION): Return value 1 (ignored by the "
+                              "package, which reads SYSTEMSTATUS)\n"
+                              "   PostUninstall: returned 0 (ERROR_SUCCESS): Return value 1 (success)\n"))
+        << r.output;
+    EXPECT_TRUE(Has(r.output, "   CustomAction CreateSystemAccount returned actual error code 1\n"
+                              "   Action ended 8:00:00: CreateSystemAccount. Return value 1.\n"))
+        << r.output;
+    EXPECT_TRUE(Has(r.output, "   SYSTEMSTATUS = \"ERROR\"\n")) << r.output;
+}
+
 }  // namespace
 
 // The example machines of the checks, each with the example setup medium

@@ -29,14 +29,14 @@ const std::vector<PackageAction> &PackageActions() {
         {"PostInstall", "configures the machine after the files are copied"},
         {"PreUninstall", "prepares the removal; sets QUILLBAKHOME and InstallLocation"},
         {"PostUninstall", "runs after the installer removed the files"},
-        {"CreateJobQueue", "creates the backup job queue"},
-        {"InstallDiscoveryService", "installs and starts the discovery service"},
+        {"CreateJobQueue", "creates the backup job queue and its maintenance job"},
+        {"InstallDiscoveryService", "registers the product's record for the discovery service"},
         {"InstallVaxwall", "installs the companion anti-virus product"},
-        {"LaunchProductSetup", "registers the product and starts the follow-up product setup"},
+        {"LaunchProductSetup", "registers the product, creates the job queue and starts the follow-up setups"},
         {"RemoveSQLDatabase", "removes the product's database"},
         {"CreateSystemAccount", "checks and records the product's service account"},
-        {"SetQuillbakDatabaseType", "records the database type to install"},
-        {"InstallTest", "runs one step by itself"},
+        {"SetQuillbakDatabaseType", "chooses the database feature from SELECTDBTYPE"},
+        {"InstallTest", "shares the home directory by itself (lines in QLBSHARE.LOG)"},
     };
     return kActions;
 }
@@ -135,6 +135,11 @@ ActionOutcome OutcomeOf(UINT result) {
     case ERROR_NO_MORE_ITEMS: return {1, true, "success, skip the remaining actions"};
     default: return {3, true, "not an installer result: failure"};
     }
+}
+
+ActionOutcome OutcomeOf(const std::string &action, UINT result) {
+    if (action == "CreateSystemAccount") return {1, false, "ignored by the package, which reads SYSTEMSTATUS"};
+    return OutcomeOf(result);
 }
 
 std::string ResultText(UINT result) {

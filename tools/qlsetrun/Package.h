@@ -47,6 +47,10 @@ struct ActionOutcome {
     const char *meaning;
 };
 ActionOutcome OutcomeOf(UINT result);
+// The installer's reading of the result of an action the package declares
+// with Return="ignore" (CreateSystemAccount, whose outcome the package reads
+// from "SYSTEMSTATUS"): success whatever it returned. Others as OutcomeOf.
+ActionOutcome OutcomeOf(const std::string &action, UINT result);
 // Text of a custom action's result for the report, e.g. "1603 (ERROR_INSTALL_FAILURE)".
 std::string ResultText(UINT result);
 

@@ -320,6 +320,8 @@ WINBASEAPI void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime);
 WINBASEAPI void WINAPI GetSystemTime(LPSYSTEMTIME lpSystemTime);
 WINBASEAPI BOOL WINAPI FileTimeToLocalFileTime(const FILETIME *lpFileTime, LPFILETIME lpLocalFileTime);
 WINBASEAPI BOOL WINAPI FileTimeToSystemTime(const FILETIME *lpFileTime, LPSYSTEMTIME lpSystemTime);
+WINBASEAPI BOOL WINAPI SystemTimeToFileTime(const SYSTEMTIME *lpSystemTime, LPFILETIME lpFileTime);
+WINBASEAPI BOOL WINAPI LocalFileTimeToFileTime(const FILETIME *lpLocalFileTime, LPFILETIME lpFileTime);
 WINBASEAPI DWORD WINAPI GetTickCount(void);
 WINBASEAPI void WINAPI Sleep(DWORD dwMilliseconds);
 WINBASEAPI DWORD WINAPI GetEnvironmentVariableA(LPCSTR lpName, LPSTR lpBuffer, DWORD nSize);
@@ -642,5 +644,7 @@ WINSIM_END_DECLS
 #include "winuser_broadcast.h"
 #include "winuser_windows.h"
 #include "synchapi.h"
+/* Version resources, as the SDK's windows.h brings them in. */
+#include "winver.h"
 
 #endif

@@ -54,3 +54,34 @@ extern "C" BOOL WINAPI FileTimeToSystemTime(const FILETIME *lpFileTime, LPSYSTEM
     lpSystemTime->wMilliseconds = (WORD)(ticks / 10000 % 1000);
     return TRUE;
 }
+
+namespace {
+bool LeapYear(unsigned year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+}  // namespace
+
+// The day of week is ignored; a date the calendar does not have (30 February)
+// or a field out of range is ERROR_INVALID_PARAMETER, as on Windows.
+extern "C" BOOL WINAPI SystemTimeToFileTime(const SYSTEMTIME *lpSystemTime, LPFILETIME lpFileTime) {
+    WINSIM_FAULT_RETURN("SystemTimeToFileTime", FALSE);
+    static const unsigned kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    uint64_t ms = 0;
+    if (!lpSystemTime || !lpFileTime || !winsim::SystemTimeToMs(*lpSystemTime, ms) || lpSystemTime->wYear > 30827 ||
+        lpSystemTime->wDay > kDays[lpSystemTime->wMonth - 1] + (lpSystemTime->wMonth == 2 && LeapYear(lpSystemTime->wYear))) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    const unsigned long long ticks = ms * 10000ULL;
+    lpFileTime->dwLowDateTime = (DWORD)ticks;
+    lpFileTime->dwHighDateTime = (DWORD)(ticks >> 32);
+    return TRUE;
+}
+
+extern "C" BOOL WINAPI LocalFileTimeToFileTime(const FILETIME *lpLocalFileTime, LPFILETIME lpFileTime) {
+    WINSIM_FAULT_RETURN("LocalFileTimeToFileTime", FALSE);
+    if (!lpLocalFileTime || !lpFileTime) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    *lpFileTime = *lpLocalFileTime;
+    return TRUE;
+}

@@ -330,6 +330,13 @@ public:
     bool GetFile(const std::string &winPath, std::string &content) const;
     bool Exists(const std::string &winPath) const;
     void MakeDirs(const std::string &winPath);
+    // Version resources of files (GetFileVersionInfoA), by full Windows path:
+    // the file and product versions of the fixed part. A file not listed has
+    // no version resource.
+    struct FileVersion {
+        DWORD fileMS = 0, fileLS = 0, productMS = 0, productLS = 0;
+    };
+    std::map<std::string, FileVersion, LessNoCase> fileVersions;
 
     std::map<std::string, std::string, LessNoCase> environment;
 
