@@ -37,4 +37,8 @@ __attribute__((visibility("default"))) void WINAPI SHChangeNotify(LONG wEventId,
 }
 #endif
 
+/* Special folders: item lists from SHGetSpecialFolderLocation, freed with the
+   shell's allocator (SHGetMalloc). */
+#include "shlobj_folders.h"
+
 #endif
