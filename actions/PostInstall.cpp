@@ -4,7 +4,7 @@
 #include "PostInstall.h"
 
 #include "Frame.h"
-#include "ProtectedFolders.h"
+#include "PreInstall.h"
 #include "registry/BrandKit.h"
 #include "resources/resource.h"
 #include "system/Computer.h"

@@ -23,7 +23,4 @@ DWORD RefreshDiscoveryTable(MSIHANDLE hInstall);
 // NT, the user's on Windows 95).
 void RemoveStartMenuGroup(LPCSTR lpszGroup);
 
-// Offers the conversion of an old database (shared with the upgrade steps).
-int ConvertDatabase(MSIHANDLE hInstall);
-
 #endif

@@ -4,7 +4,7 @@
 
 #include "Checks.h"
 #include "Frame.h"
-#include "ProtectedFolders.h"
+#include "PreInstall.h"
 #include "registry/HarnRegistry.h"
 #include "system/Computer.h"
 #include "system/Service.h"

@@ -19,10 +19,6 @@ int DeleteProductFiles();
 // Removes an application event-log source. 1 when its key was deleted.
 int DeleteEventSource(LPCSTR lpszName);
 
-// Shared with the pre-install steps: asks about stopping SNMP and, at
-// install time, registers the extension agent again. Always 1.
-int StopSnmpForSetup(MSIHANDLE hInstall, int bUninstall);
-
 // Calls the export (QLBInstallNotify, QLBUnInstallNotify) of the setup
 // notification library in the setup directory with the product's name;
 // nothing happens without the library or the export.

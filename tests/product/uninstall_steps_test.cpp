@@ -4,7 +4,7 @@
 #include "action_fixture.h"
 
 #include "actions/Frame.h"
-#include "actions/ProtectedFolders.h"
+#include "actions/PreInstall.h"
 #include "actions/Uninstall.h"
 #include "registry/HarnRegistry.h"
 #include "doubles.h"

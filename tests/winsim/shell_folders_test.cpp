@@ -2,13 +2,15 @@
 // item list that SHGetPathFromIDListA turns into the folder's path and the
 // shell's allocator (SHGetMalloc) frees. CoInitialize answers S_OK on a
 // thread's first call and S_FALSE on the next ones, each to be balanced by
-// CoUninitialize.
+// CoUninitialize. The user's Programs folder exists, and two calls name the
+// same folder.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
 
+#include <cstring>
 #include <string>
 
 namespace {
@@ -57,6 +59,43 @@ TEST(ShellFolders, TheAllocatorKnowsTheItemLists) {
     ASSERT_NE(allocator, nullptr);
     EXPECT_EQ(allocator->DidAlloc(list), 1);
     allocator->Free(list);
+    allocator->Release();
+}
+
+TEST(ShellFolders, TheProgramsFolderIsAnExistingDirectory) {
+    LPITEMIDLIST items = NULL;
+    ASSERT_EQ(SHGetSpecialFolderLocation(NULL, CSIDL_PROGRAMS, &items), S_OK);
+    ASSERT_NE(items, nullptr);
+    char path[MAX_PATH + 1];
+    memset(path, 'x', sizeof path);
+    ASSERT_TRUE(SHGetPathFromIDListA(items, path));
+    std::string folder(path);
+    EXPECT_GE(folder.size(), 3u);
+    EXPECT_EQ(folder[1], ':') << folder;
+    EXPECT_NE(folder[folder.size() - 1], '\\') << folder;
+    DWORD attributes = GetFileAttributesA(path);
+    ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES) << folder;
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+
+    IMalloc *allocator = NULL;
+    ASSERT_EQ(SHGetMalloc(&allocator), S_OK);
+    ASSERT_NE(allocator, nullptr);
+    allocator->Free(items);
+    allocator->Release();
+}
+
+TEST(ShellFolders, TwoCallsNameTheSameFolder) {
+    LPITEMIDLIST first = NULL, second = NULL;
+    ASSERT_EQ(SHGetSpecialFolderLocation(NULL, CSIDL_PROGRAMS, &first), S_OK);
+    ASSERT_EQ(SHGetSpecialFolderLocation(NULL, CSIDL_PROGRAMS, &second), S_OK);
+    char a[MAX_PATH + 1] = "", b[MAX_PATH + 1] = "";
+    EXPECT_TRUE(SHGetPathFromIDListA(first, a));
+    EXPECT_TRUE(SHGetPathFromIDListA(second, b));
+    EXPECT_STREQ(a, b);
+    IMalloc *allocator = NULL;
+    ASSERT_EQ(SHGetMalloc(&allocator), S_OK);
+    allocator->Free(first);
+    allocator->Free(second);
     allocator->Release();
 }
 

@@ -3,6 +3,7 @@
 #define WINSIM_SHLOBJ_H
 
 #include "windows.h"
+#include "objidl.h"
 
 #define SHCNE_RENAMEITEM 0x00000001L
 #define SHCNE_CREATE 0x00000002L

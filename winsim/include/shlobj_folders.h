@@ -2,7 +2,7 @@
 #ifndef WINSIM_SHLOBJ_FOLDERS_H
 #define WINSIM_SHLOBJ_FOLDERS_H
 
-#include "objbase.h"
+#include "objidl.h"
 
 #define CSIDL_DESKTOP 0x0000
 #define CSIDL_PROGRAMS 0x0002

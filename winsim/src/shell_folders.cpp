@@ -9,6 +9,7 @@
 #include <winsim/machine.h>
 #include <winsim/shell_folders.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <set>
@@ -69,33 +70,47 @@ std::string DefaultFolder(const Machine &m, const FolderRow &row) {
 
 class ShellAllocator : public IMalloc {
 public:
-    HRESULT WINAPI QueryInterface(REFIID, void **ppv) override {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **ppv) override {
         if (ppv) *ppv = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG WINAPI AddRef() override { return 2; }
-    ULONG WINAPI Release() override { return 1; }
-    void *WINAPI Alloc(SIZE_T cb) override {
-        void *p = ::operator new(cb ? cb : 1, std::nothrow);
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    void *STDMETHODCALLTYPE Alloc(SIZE_T cb) override {
+        void *p = malloc(cb ? cb : 1);
         if (p) {
             std::lock_guard<std::recursive_mutex> g(WorldLock());
             ItemLists().insert(p);
         }
         return p;
     }
-    void *WINAPI Realloc(void *, SIZE_T) override { return nullptr; }
-    void WINAPI Free(void *pv) override {
+    void *STDMETHODCALLTYPE Realloc(void *pv, SIZE_T cb) override {
+        if (!pv) return Alloc(cb);
+        if (!cb) {
+            Free(pv);
+            return nullptr;
+        }
+        std::lock_guard<std::recursive_mutex> g(WorldLock());
+        if (!ItemLists().count(pv)) return nullptr;  // not this allocator's block
+        void *p = realloc(pv, cb);
+        if (p) {
+            ItemLists().erase(pv);
+            ItemLists().insert(p);
+        }
+        return p;
+    }
+    void STDMETHODCALLTYPE Free(void *pv) override {
         if (!pv) return;
         std::lock_guard<std::recursive_mutex> g(WorldLock());
         // Only what this allocator handed out is released.
-        if (ItemLists().erase(pv)) ::operator delete(pv);
+        if (ItemLists().erase(pv)) free(pv);
     }
-    SIZE_T WINAPI GetSize(void *) override { return (SIZE_T)-1; }
-    int WINAPI DidAlloc(void *pv) override {
+    SIZE_T STDMETHODCALLTYPE GetSize(void *) override { return (SIZE_T)-1; }
+    int STDMETHODCALLTYPE DidAlloc(void *pv) override {
         std::lock_guard<std::recursive_mutex> g(WorldLock());
         return ItemLists().count(pv) ? 1 : 0;
     }
-    void WINAPI HeapMinimize() override {}
+    void STDMETHODCALLTYPE HeapMinimize() override {}
 };
 
 ShellAllocator g_allocator;
