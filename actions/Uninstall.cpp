@@ -34,15 +34,13 @@ void StopIfStarted(CService::ServiceType type) {
     if (service.IsStarted()) service.StopService(1, 0);
 }
 
-// TRUE when a component of the product stays: the run does not remove all
-// three and one of them is still registered.
-BOOL ComponentStays() {
+}  // namespace
+
+BOOL ProductComponentStays() {
     if (g_Settings.UninstallQuillbak()) return FALSE;
     return CHarnRegistry::IsQuillbakServerInstalled(NULL) || CHarnRegistry::IsQuillbakManagerInstalled(NULL) ||
            CHarnRegistry::IsQuillbakAdminInstalled(NULL);
 }
-
-}  // namespace
 
 // Also used after the file copy: tells the setup notification library of the
 // setup directory about the product. Nothing happens without the library or
@@ -65,7 +63,7 @@ int AnyCurrentOptionInstalled() {
 }
 
 int DeleteProductFiles() {
-    if (ComponentStays()) return 1;  // the data stays for the remaining components
+    if (ProductComponentStays()) return 1;  // the data stays for the remaining components
     CString home = g_Settings.QuillbakPath();
     // A home that names a root or a system folder is never swept.
     if (IsProtectedFolder(home)) return 1;

@@ -16,6 +16,9 @@ int AnyCurrentOptionInstalled();
 // Deletes the product's data files and folders when no product component
 // stays behind. Always 1.
 int DeleteProductFiles();
+// TRUE when a component of the product stays: the run does not remove all
+// three (manager, server, admin) and one of them is still registered.
+BOOL ProductComponentStays();
 // Removes an application event-log source. 1 when its key was deleted.
 int DeleteEventSource(LPCSTR lpszName);
 

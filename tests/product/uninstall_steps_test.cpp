@@ -22,7 +22,8 @@ void RegisterOption(const char *name, BYTE major, BYTE minor) {
     r.dwProductCode = 60;
     r.dwVersion = (500u << 16) | ((DWORD)major << 8) | minor;
     r.dwCrc = CHarnRegistry::ProductRecordCrc(&r);
-    ASSERT_TRUE(CHarnRegistry::RegisterProduct(name, &r));
+    winsim::LocalMachine().registry.Set("HKLM\\SOFTWARE\\Veltmark\\QuillbakIT\\Products", name, REG_BINARY, &r,
+                                        sizeof r);
 }
 
 class UninstallSteps : public ActionTest {
