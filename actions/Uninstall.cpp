@@ -38,6 +38,10 @@ void StopIfStarted(CService::ServiceType type) {
 
 BOOL ProductComponentStays() {
     if (g_Settings.UninstallQuillbak()) return FALSE;
+    // The class-wide tests find the product's keys through the roots that
+    // constructing an object establishes; without them every component
+    // would look gone and the data would be deleted.
+    CHarnRegistry roots(0, NULL);
     return CHarnRegistry::IsQuillbakServerInstalled(NULL) || CHarnRegistry::IsQuillbakManagerInstalled(NULL) ||
            CHarnRegistry::IsQuillbakAdminInstalled(NULL);
 }
