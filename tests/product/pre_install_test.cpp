@@ -13,6 +13,8 @@
 #include "registry/HarnRegistry.h"
 #include "doubles.h"
 
+#include <unistd.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -52,6 +54,13 @@ protected:
     }
     void TearDown() override { MsiCloseHandle(session_); }
 
+    // The settings a step called on its own works with, as the action's
+    // prologue builds them.
+    void BuildSettings() {
+        tagSETUP_INFO info;
+        SetSetupInfo(session_, &info, 0);
+        g_Settings.Initialize();
+    }
     void Prop(const char *name, const std::string &value) { m_->installer.properties[name] = value; }
     std::string Property(const char *name) {
         auto it = m_->installer.properties.find(name);
@@ -243,6 +252,23 @@ TEST_F(PreInstallTest, AFirstInstallationFindsNothingToRemove) {
     EXPECT_TRUE(m_->messageBoxes.empty());
 }
 
+TEST_F(PreInstallTest, AProgramThatCannotBeEndedIsReportedAndTheStepGoesOn) {
+    Installed(24, 950);
+    m_->registry.SetDword(std::string(kBase) + "\\Database", "DatabaseType", 0);
+    m_->PutFile(std::string(kHome) + "\\DATABASE\\JOBS.DB", "x");
+    m_->privileges.erase("SeDebugPrivilege");
+    winsim::RunningProgramDecl program;
+    program.image = "C:\\Program Files\\Quillbak\\QLMGR.EXE";
+    program.systemAccount = true;
+    winsim::StartRunningProgram(*m_, program);
+    EXPECT_EQ(PreInstall(session_), 0u);
+    EXPECT_EQ(Property("ERRORMSG"),
+              "Setup has detected that  Quillbak process is currently running and cannot proceed with the Quillbak "
+              "installation.  Please try it again after Quillbak process has finished. <QLMGR.exe> ");
+    // The database folder still moves.
+    EXPECT_TRUE(m_->Exists(std::string(kHome) + "\\DATABASE.141\\JOBS.DB"));
+}
+
 TEST_F(PreInstallTest, Build950KeepsServicesOptionsAndRuntimeLibraries) {
     Installed(24, 950);
     Service("QLJobEngine", SERVICE_RUNNING);
@@ -300,6 +326,7 @@ TEST_F(EarlierProductTest, OptionUninstallersRunInTheHomeDirectoryWithQuotedPath
 
 TEST_F(EarlierProductTest, ASavedRegistrationOfVersion6KeepsTheRuntimeLibraries) {
     Installed(24, 600, kHome, 0x0600);
+    BuildSettings();
     EXPECT_EQ(RemovePreviousProduct(session_), 0);
     EXPECT_TRUE(m_->Exists(std::string(kHome) + "\\MFC42.DLL"));
     EXPECT_TRUE(Logged("DoRemoveComponents() - started"));
@@ -349,6 +376,7 @@ TEST_F(EarlierProductTest, TheChangerOptionsUninstallEntryFollowsItsVersion) {
     m_->PutFile(std::string(kHome) + "\\OPTVER35.DLL", "x");
 
     Option("ChangerOption", 0x0201);  // 513
+    BuildSettings();
     EXPECT_EQ(UninstallOldOption(35, session_), 1);
     ASSERT_EQ(CommandLines().size(), 1u);
     EXPECT_EQ(CommandLines()[0], "C:\\OPT\\TAPE.EXE -a");
@@ -361,6 +389,7 @@ TEST_F(EarlierProductTest, TheChangerOptionsUninstallEntryFollowsItsVersion) {
 }
 
 TEST_F(EarlierProductTest, UninstallOldOptionKnowsOnlyItsFiveOptions) {
+    BuildSettings();
     EXPECT_EQ(UninstallOldOption(65, session_), 0);
     EXPECT_EQ(UninstallOldOption(0, session_), 0);
     // Nothing registered: nothing started, still a known option.
@@ -374,6 +403,7 @@ TEST_F(EarlierProductTest, TheImageOptionTakesItsMountServiceAlong) {
                            "C:\\OPT\\IMAGE.EXE");
     Service("HBMNT", SERVICE_STOPPED);
     Option("ImageOption", 0x0605);
+    BuildSettings();
     EXPECT_EQ(UninstallOldOption(33, session_), 1);
     EXPECT_EQ(CommandLines().size(), 1u);
     EXPECT_EQ(winsim::ServiceState(*m_, "HBMNT"), 0u);
@@ -383,6 +413,7 @@ TEST_F(EarlierProductTest, AnUninstallEntryThatCannotStartIsLogged) {
     m_->registry.SetString(std::string(kUninstallList) + "Quillbak RAID Option", "UninstallString",
                            "C:\\OPT\\MISSING.EXE");
     Option("RAIDOption", 0x0605);
+    BuildSettings();
     EXPECT_EQ(UninstallOldOption(34, session_), 1);
     EXPECT_TRUE(Logged("C:\\OPT\\MISSING.EXE -a fail"));
 }
@@ -508,6 +539,7 @@ TEST_F(PreInstallTest, TheSnmpServiceIsStoppedWhenTheUserAgrees) {
     Installed(24, 950);
     Service("SNMP", SERVICE_RUNNING);
     m_->scriptedAnswers = {IDYES};
+    BuildSettings();
     EXPECT_EQ(StopSnmpForSetup(session_, 1), 1);
     ASSERT_EQ(m_->messageBoxes.size(), 1u);
     EXPECT_EQ(m_->messageBoxes[0].caption, "Quillbak");
@@ -579,6 +611,21 @@ TEST_F(ConvertDatabaseTest, TheEstimateIsTheMegabytesPlusOne) {
     EXPECT_EQ(run->commandLine,
               "\"C:\\Program Files\\Quillbak\\VLDBCONV.EXE\" C:\\Program Files\\Quillbak\\DATABASE.141");
     EXPECT_EQ(lstrcmpiA(run->currentDirectory.c_str(), kHome), 0) << run->currentDirectory;
+}
+
+TEST_F(ConvertDatabaseTest, AFolderBeyondFourGigabytesIsCountedWhole) {
+    Prepare(FALSE);
+    const std::string file = std::string(kHome) + "\\Database.141\\BIG.DB";
+    m_->PutFile(file, "");
+    std::string host;
+    ASSERT_TRUE(m_->HostPath(file, host));
+    // A sparse file of 5 GiB: 5120 megabytes, 5121 minutes.
+    ASSERT_EQ(truncate(host.c_str(), 5LL * 1024 * 1048576), 0);
+    m_->scriptedAnswers = {IDNO};
+    EXPECT_EQ(ConvertDatabase(), 1);
+    ASSERT_EQ(m_->messageBoxes.size(), 1u);
+    EXPECT_NE(m_->messageBoxes[0].text.find("approximately 5121 minutes"), std::string::npos)
+        << m_->messageBoxes[0].text;
 }
 
 TEST_F(ConvertDatabaseTest, NoIsNoConversionAndAnEmptyFolderAsksNothing) {
