@@ -1,4 +1,7 @@
 // PostUninstall: runs after the installer removed the files; it only logs.
+// It builds no settings and touches neither the registry nor the files.
+#include "Uninstall.h"
+
 #include "Frame.h"
 
 extern "C" UINT WINAPI PostUninstall(MSIHANDLE hInstall) {

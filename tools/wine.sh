@@ -177,12 +177,11 @@ final_property() { tr -d '\r' <"$1" | sed -n "s/^Property(S): $2 = //p" | tail -
 # The line an action logs first: "Name() - Started", except for the actions
 # without that prologue (the database feature logs its choice; the database
 # removal logs only what it did, and nothing in a run without user interface;
-# the administrator check and the database type log nothing at all).
+# the administrator check and the database type log nothing of their own).
 first_line() {
     case "$1" in
     SetQuillbakDatabaseType) echo '^SetQuillbakDatabaseType\(\) - SELECTDBTYPE is ' ;;
-    RemoveSQLDatabase) echo '' ;;
-    IsAdministrator | GetExistDatabaseType) echo '' ;;
+    RemoveSQLDatabase | IsAdministrator | GetExistDatabaseType) echo '' ;;
     *) echo "^$1\\(\\) - started\$" ;;
     esac
 }

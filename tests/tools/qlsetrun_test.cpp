@@ -113,10 +113,10 @@ TEST(Qlsetrun, SequenceRunsWithItsProperties) {
     EXPECT_TRUE(Has(log, "Property(S): REMOVE = ALL\n")) << log;
     EXPECT_TRUE(Has(log, "Property(S): Installed = 1\n")) << log;
     EXPECT_TRUE(Has(log, "Action start 8:00:00: INSTALL.\n")) << log;
-    EXPECT_TRUE(Has(log, "Action ended 8:00:00: PostUninstall. Return value 1.\n"
-                         "Action ended 8:00:00: INSTALL. Return value 1.\n"))
-        << log;
-    EXPECT_TRUE(Has(log, "MSI (s) (C4:A8) [08:00:00:000]: MainEngineThread is returning 0\n")) << log;
+    // The clock moves while the actions wait for services: the times are not compared.
+    EXPECT_TRUE(Has(log, ": PostUninstall. Return value 1.\nAction ended ")) << log;
+    EXPECT_TRUE(Has(log, ": INSTALL. Return value 1.\n")) << log;
+    EXPECT_TRUE(Has(log, "]: MainEngineThread is returning 0\n")) << log;
 }
 
 TEST(Qlsetrun, AFailingActionEndsTheSequenceAndTheExitCodeSaysSo) {

@@ -38,31 +38,8 @@ __attribute__((visibility("default"))) void WINAPI SHChangeNotify(LONG wEventId,
 }
 #endif
 
-/* Special folders (shell_folders.cpp). */
-#define CSIDL_PROGRAMS 0x0002
-#pragma pack(push, 1)
-typedef struct _SHITEMID {
-    USHORT cb;
-    BYTE abID[1];
-} SHITEMID;
-typedef struct _ITEMIDLIST {
-    SHITEMID mkid;
-} ITEMIDLIST;
-#pragma pack(pop)
-typedef ITEMIDLIST *LPITEMIDLIST;
-typedef const ITEMIDLIST *LPCITEMIDLIST;
-
-#ifdef __cplusplus
-extern "C" {
-#endif
-__attribute__((visibility("default"))) HRESULT WINAPI SHGetSpecialFolderLocation(HWND hwnd, int csidl,
-                                                                                 LPITEMIDLIST *ppidl);
-__attribute__((visibility("default"))) BOOL WINAPI SHGetPathFromIDListA(LPCITEMIDLIST pidl, LPSTR pszPath);
-#ifdef __cplusplus
-__attribute__((visibility("default"))) HRESULT WINAPI SHGetMalloc(IMalloc **ppMalloc);
-#endif
-#ifdef __cplusplus
-}
-#endif
+/* Special folders: item lists from SHGetSpecialFolderLocation, freed with the
+   shell's allocator (SHGetMalloc). */
+#include "shlobj_folders.h"
 
 #endif
