@@ -45,7 +45,7 @@ void ListActions(std::ostream &out) {
 }
 
 void Usage(std::ostream &out) {
-    out << "usage: qlsetrun [--machine DIR] [--setup DIR] [--sequence NAME] [--answer ANSWER]...\n"
+    out << "usage: qlsetrun [--machine DIR] [--setup DIR] [--sequence NAME[,NAME]...] [--answer ANSWER]...\n"
            "                [--fault NAME=ERROR[:always|:N]]... [--out DIR] [NAME=value]... [ACTION]...\n"
            "       qlsetrun --remote-install --setup DIR [--account ACCOUNT] [--password TEXT] TARGET...\n"
            "       qlsetrun --dialog ID [STEP]... (qlsetrun --dialog 4322 --help)\n"
@@ -57,7 +57,11 @@ void Usage(std::ostream &out) {
            "files, profile (INI) files by section and key, new lines of log files, the settings.\n"
            "\n"
            "  --sequence NAME   the sequence to run (install by default); named ACTIONs run instead,\n"
-           "                    in the order given, with the sequence's installer properties\n"
+           "                    in the order given, with the sequence's installer properties.\n"
+           "                    NAME,NAME... runs several one after the other on the same machine\n"
+           "                    (e.g. install,uninstall), each as an installer run of its own with\n"
+           "                    its properties; the report lists each one's actions and shows the\n"
+           "                    changes over the whole run; a failed action ends the whole run\n"
            "  --setup DIR       copies the setup directory DIR (QLBSETUP.INF, QUILLBAK.ICF, ...) to\n"
            "                    the CD-ROM drive as D:\\SETUP\\ and sets SETUPDIR to it\n"
            "  --answer ANSWER   the answer to the next message box, by name or number\n"
@@ -314,17 +318,24 @@ int main(int argc, char **argv) {
     }
 
     Run run;
-    run.sequence = FindSequence(sequenceName);
-    if (!run.sequence) {
-        std::cerr << "qlsetrun: unknown sequence " << sequenceName << " (";
+    std::vector<const Sequence *> sequences;
+    std::string badSequence;
+    if (!ParseSequenceList(sequenceName, sequences, badSequence)) {
+        std::cerr << "qlsetrun: unknown sequence " << (badSequence.empty() ? "(empty name)" : badSequence) << " (";
         for (auto &s : Sequences()) std::cerr << (&s == &Sequences().front() ? "" : ", ") << s.name;
-        std::cerr << ")\n";
+        std::cerr << "; or several in order, e.g. install,uninstall)\n";
         return kExitUsage;
     }
+    if (sequences.size() > 1 && !actionNames.empty()) {
+        std::cerr << "qlsetrun: named actions run with the properties of one sequence, not of " << sequenceName
+                  << "\n";
+        return kExitUsage;
+    }
+    run.sequence = sequences.back();
+    if (sequences.size() > 1) run.sequences = sequences;
     run.machineDir = machineDir;
     run.setupDir = setupDir;
     run.namedActions = !actionNames.empty();
-    if (actionNames.empty()) actionNames = run.sequence->actions;
 
     try {
         run.machine = machineDir.empty() ? &winsim::CreateDefaultMachine() : &winsim::LoadMachineImage(machineDir);
@@ -334,11 +345,14 @@ int main(int argc, char **argv) {
     }
     winsim::Machine &m = *run.machine;
     winsim::SetLocalMachine(m);
-    for (auto &[k, v] : run.sequence->properties) m.installer.properties[k] = v;
-    if (run.sequence->maintenanceMode) {
-        m.installer.modes[MSIRUNMODE_MAINTENANCE] = true;
-        m.products[QL_PRODUCT_CODE].state = INSTALLSTATE_DEFAULT;
-    }
+    // What every installer run on this machine starts with; each sequence adds its own.
+    const std::map<std::string, std::string> machineProperties = m.installer.properties;
+    auto startSequence = [&](const Sequence &s) {
+        for (auto &[k, v] : s.properties) m.installer.properties[k] = v;
+        m.installer.modes[MSIRUNMODE_MAINTENANCE] = s.maintenanceMode;
+        if (s.maintenanceMode) m.products[QL_PRODUCT_CODE].state = INSTALLSTATE_DEFAULT;
+    };
+    startSequence(*sequences.front());
     if (!setupDir.empty()) {
         std::string error;
         if (!CopySetupDirectory(m, setupDir, run.warnings, error)) {
@@ -349,6 +363,7 @@ int main(int argc, char **argv) {
         m.installer.properties["SETUPDIR"] = "D:\\SETUP\\";
     }
     for (auto &[k, v] : props) m.installer.properties[k] = v;
+    const std::string setupProperty = setupDir.empty() ? "" : m.installer.properties["SETUPDIR"];
     m.scriptedAnswers = answers;
     for (auto &f : faults) winsim::InjectFault(f.name, f.error, f.mode, f.nth);
 
@@ -366,11 +381,35 @@ int main(int argc, char **argv) {
     TakeSectionSnapshots(m, run.sectionsBefore);
     run.startMs = winsim::ClockMs();
 
+    // Each sequence of a run of several is an installer run of its own on the
+    // machine the one before left: a new session with the machine's
+    // properties, its own and the command line's.
+    std::vector<std::pair<const Sequence *, std::string>> planned;
+    if (!actionNames.empty())
+        for (auto &name : actionNames) planned.emplace_back(nullptr, name);
+    else
+        for (const Sequence *s : sequences)
+            for (auto &name : s->actions) planned.emplace_back(run.sequences.empty() ? nullptr : s, name);
     MSIHANDLE session = winsim::OpenInstallerSession();
     bool ended = false;
-    for (auto &name : actionNames) {
+    for (size_t i = 0; i < planned.size(); ++i) {
+        const std::string &name = planned[i].second;
+        const Sequence *owner = planned[i].first;
+        if (owner && i > 0 && planned[i - 1].first != owner && !ended) {
+            MsiCloseHandle(session);
+            m.installer.properties = machineProperties;
+            if (!setupProperty.empty()) m.installer.properties["SETUPDIR"] = setupProperty;
+            // The installer registered the product, or removed it.
+            m.products[QL_PRODUCT_CODE].state = std::string(planned[i - 1].first->name) == "uninstall"
+                                                    ? INSTALLSTATE_ABSENT
+                                                    : INSTALLSTATE_DEFAULT;
+            startSequence(*owner);
+            for (auto &[k, v] : props) m.installer.properties[k] = v;
+            session = winsim::OpenInstallerSession();
+        }
         ActionRun a;
         a.name = name;
+        a.sequence = owner;
         a.startMs = winsim::ClockMs();
         a.logBegin = m.installer.log.size();
         a.eventBegin = m.installer.propertyEvents.size();

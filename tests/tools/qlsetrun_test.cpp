@@ -182,7 +182,13 @@ TEST(Qlsetrun, BadInvocationsSaySoAndFail) {
         std::string message;
     } cases[] = {
         {"NoSuchAction", 2, "qlsetrun: unknown action NoSuchAction"},
-        {"--sequence sideways", 2, "qlsetrun: unknown sequence sideways (install, upgrade, maintenance, uninstall)"},
+        {"--sequence sideways", 2,
+         "qlsetrun: unknown sequence sideways (install, upgrade, maintenance, patch, uninstall; or several in order, "
+         "e.g. install,uninstall)"},
+        {"--sequence install,,uninstall", 2, "qlsetrun: unknown sequence (empty name) ("},
+        {"--sequence install,sideways", 2, "qlsetrun: unknown sequence sideways ("},
+        {"--sequence install,uninstall PreInstall", 2,
+         "qlsetrun: named actions run with the properties of one sequence, not of install,uninstall"},
         {"--machine /nonexistent/image", 3, "qlsetrun: cannot load the machine: /nonexistent/image: no such"},
         {"--setup /nonexistent/setup", 3, "/nonexistent/setup is not a folder"},
         {"--answer 9", 2, "--answer takes a button"},

@@ -63,6 +63,17 @@ const std::vector<Sequence> &Sequences() {
          {{"ACTION", "INSTALL"}, {"REINSTALL", "ALL"}, {"Installed", "1"}},
          true,
          "a repair of the installed product"},
+        {"patch",
+         {"AllowInstall", "GetSetupInformation", "GetExistDatabaseType", "IsAdministrator", "PreInstall",
+          "PostInstall", "SetQuillbakDatabaseType", "CreateSystemAccount", "LaunchProductSetup"},
+         {{"ACTION", "INSTALL"},
+          {"PATCH", "D:\\SETUP\\QLPATCH.MSP"},
+          {"REINSTALL", "ALL"},
+          {"REINSTALLMODE", "omus"},
+          {"Installed", "1"}},
+         true,
+         "a patch of the installed product (PATCH names the patch package; PostInstall leaves the share, "
+         "the program groups and the old files alone)"},
         {"uninstall",
          {"AllowUninstall", "PreUninstall", "RemoveSQLDatabase", "PostUninstall"},
          {{"ACTION", "INSTALL"}, {"REMOVE", "ALL"}, {"Installed", "1"}},
@@ -76,6 +87,23 @@ const Sequence *FindSequence(const std::string &name) {
     for (auto &s : Sequences())
         if (name == s.name) return &s;
     return nullptr;
+}
+
+bool ParseSequenceList(const std::string &text, std::vector<const Sequence *> &sequences, std::string &bad) {
+    sequences.clear();
+    size_t begin = 0;
+    for (;;) {
+        size_t comma = text.find(',', begin);
+        std::string name = text.substr(begin, comma == std::string::npos ? std::string::npos : comma - begin);
+        const Sequence *s = FindSequence(name);
+        if (!s) {
+            bad = name;
+            return false;
+        }
+        sequences.push_back(s);
+        if (comma == std::string::npos) return true;
+        begin = comma + 1;
+    }
 }
 
 std::vector<std::string> ParseExports(const std::string &defText) {

@@ -30,6 +30,9 @@ struct Sequence {
 };
 const std::vector<Sequence> &Sequences();
 const Sequence *FindSequence(const std::string &name);
+// "install,uninstall": sequences run one after the other on the same machine.
+// False, with the unknown or empty name in `bad`, when one is not a sequence.
+bool ParseSequenceList(const std::string &text, std::vector<const Sequence *> &sequences, std::string &bad);
 
 // The plain names under EXPORTS of a module-definition (.def) text.
 std::vector<std::string> ParseExports(const std::string &defText);

@@ -341,15 +341,23 @@ void Header(const Run &run, std::ostream &o) {
     if (run.namedActions)
         o << "Ran: the actions " << ActionList(run.actions) << " (named on the command line; installer properties of the "
           << run.sequence->name << " sequence)\n";
-    else
+    else if (run.sequences.empty())
         o << "Ran: the " << run.sequence->name << " sequence: " << ActionList(run.actions) << "\n";
+    else {
+        o << "Ran: the sequences";
+        for (const Sequence *s : run.sequences) o << (s == run.sequences.front() ? " " : ", ") << s->name;
+        o << " one after the other on the same machine; the sections show the changes over the whole run\n";
+    }
     if (!run.setupDir.empty()) o << "Setup directory: " << run.setupDir << " as D:\\SETUP\\\n";
     if (!run.warnings.empty()) {
         o << "== Warnings\n";
         for (auto &w : run.warnings) o << "   " << w << "\n";
     }
     o << "== Actions\n";
-    for (auto &a : run.actions) {
+    for (size_t i = 0; i < run.actions.size(); ++i) {
+        const ActionRun &a = run.actions[i];
+        if (a.sequence && (i == 0 || run.actions[i - 1].sequence != a.sequence))
+            o << "   -- the " << a.sequence->name << " sequence\n";
         o << "   " << a.name << ": ";
         if (!a.reached)
             o << "not run (the sequence had ended)\n";

@@ -17,6 +17,7 @@ namespace qlsetrun {
 
 struct ActionRun {
     std::string name;
+    const Sequence *sequence = nullptr;  // the sequence it belongs to, in a run of several
     bool reached = true;     // false: an earlier action ended the sequence
     bool ran = false;
     std::string skipped;     // why it did not run, when it did not
@@ -33,7 +34,10 @@ struct Run {
     winsim::Machine *machine = nullptr;
     std::string machineDir;  // empty: the built-in default machine
     std::string setupDir;
-    const Sequence *sequence = nullptr;
+    const Sequence *sequence = nullptr;  // the last one, when several ran
+    // The sequences of a run of several (--sequence install,uninstall), in order;
+    // empty for a single one.
+    std::vector<const Sequence *> sequences;
     bool namedActions = false;  // the actions were named on the command line
     std::vector<ActionRun> actions;
     std::vector<std::string> warnings;

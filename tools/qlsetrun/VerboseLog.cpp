@@ -120,8 +120,22 @@ std::string VerboseLog(const Run &run, bool propertyDumps) {
     PropertyDump(run.propertiesBefore, propertyDumps, o);
     const bool sequence = !run.namedActions;
     if (sequence) o << "Action start " << ClockOfDay(run.startMs) << ": INSTALL.\n";
-    for (const ActionRun &a : run.actions) {
+    // In a run of several sequences each is an installer run of its own:
+    // its INSTALL action ends before the next one starts.
+    for (size_t i = 0; i < run.actions.size(); ++i) {
+        const ActionRun &a = run.actions[i];
         if (!a.reached) continue;  // the sequence ended before it
+        if (i > 0 && a.sequence && a.sequence != run.actions[i - 1].sequence) {
+            int worst = 1;
+            for (auto &b : run.actions)
+                if (b.sequence == run.actions[i - 1].sequence && b.ran && b.outcome.logValue > worst)
+                    worst = b.outcome.logValue;
+            o << "Action ended " << ClockOfDay(a.startMs) << ": INSTALL. Return value " << worst << ".\n";
+            o << EngineLine(a.startMs, "MainEngineThread is returning " +
+                                           std::to_string(InstallerResultForLogValue(worst)));
+            o << EngineLine(a.startMs, std::string("Next installer run: the ") + a.sequence->name + " sequence");
+            o << "Action start " << ClockOfDay(a.startMs) << ": INSTALL.\n";
+        }
         if (!a.ran) {
             o << EngineLine(a.startMs, "Skipping action: " + a.name + " (" + a.skipped + ")");
             continue;
