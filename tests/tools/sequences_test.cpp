@@ -254,11 +254,14 @@ TEST(SequencesMaintenance, APatchAfterTheInstallInOneRun) {
     EXPECT_TRUE(Has(log, "Property(S): PATCH = D:\\SETUP\\QLPATCH.MSP\n")) << log;
     EXPECT_TRUE(Has(log, "Property(S): REINSTALLMODE = omus\n")) << log;
     EXPECT_TRUE(Has(log, "Property(S): REINSTALL = ALL\n")) << log;
-    // The first run shares nothing of a patch: it is not in patch mode.
+    // The installation is not a patch run; the patch run that follows is.
     size_t next = log.find("Next installer run: the patch sequence");
     ASSERT_NE(next, std::string::npos) << log;
     EXPECT_LT(log.find("PostInstall() - Not PATCH mode"), next) << log;
-    EXPECT_GT(log.find("PostInstall() - PATCH mode"), next) << log;
+    size_t patchMode = log.find("PostInstall() - PATCH mode");
+    ASSERT_NE(patchMode, std::string::npos) << log;
+    EXPECT_GT(patchMode, next) << log;
+    EXPECT_EQ(log.find("PostInstall() - Not PATCH mode", next), std::string::npos) << log;
     EXPECT_TRUE(Has(r.output, "   -- the patch sequence\n   AllowInstall: returned 0 (ERROR_SUCCESS)")) << r.output;
 }
 
