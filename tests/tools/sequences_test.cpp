@@ -245,6 +245,8 @@ TEST(SequencesMaintenance, ARepairSharesTheHomeAgainAndAPatchDoesNot) {
     EXPECT_TRUE(Has(patch.output, "   PreInstall() - Install Mode = MSIRUNMODE_MAINTENANCE\n")) << patch.output;
     EXPECT_TRUE(Has(patch.output, "   PostInstall() - PATCH mode\n")) << patch.output;
     EXPECT_FALSE(Has(patch.output, "CreateQuillbakHomeShare")) << patch.output;
+    // The package makes the service account only for a product not yet installed.
+    EXPECT_FALSE(Has(patch.output, "CreateSystemAccount")) << patch.output;
 }
 
 TEST(SequencesMaintenance, APatchAfterTheInstallInOneRun) {

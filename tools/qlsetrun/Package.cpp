@@ -63,9 +63,11 @@ const std::vector<Sequence> &Sequences() {
          {{"ACTION", "INSTALL"}, {"REINSTALL", "ALL"}, {"Installed", "1"}},
          true,
          "a repair of the installed product"},
+        // The package creates the service account only when the product is
+        // not installed yet, so a patch run leaves it out.
         {"patch",
          {"AllowInstall", "GetSetupInformation", "GetExistDatabaseType", "IsAdministrator", "PreInstall",
-          "PostInstall", "SetQuillbakDatabaseType", "CreateSystemAccount", "LaunchProductSetup"},
+          "PostInstall", "SetQuillbakDatabaseType", "LaunchProductSetup"},
          {{"ACTION", "INSTALL"},
           {"PATCH", "D:\\SETUP\\QLPATCH.MSP"},
           {"REINSTALL", "ALL"},
