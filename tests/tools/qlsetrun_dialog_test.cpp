@@ -2,6 +2,8 @@
 // scripted steps, with what the steps changed in the configuration file.
 #include <gtest/gtest.h>
 
+#include "qlsetrun_runner.h"
+
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -9,28 +11,9 @@
 
 namespace {
 
-struct DialogRun {
-    int exitCode;
-    std::string output;
-};
-
-DialogRun Qlsetrun(const std::string &args) {
-    std::string command = std::string(QLSETRUN_PATH) + " " + args + " 2>&1";
-    DialogRun r{-1, ""};
-    FILE *p = popen(command.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.output.append(buf, n);
-    int status = pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
-
-bool Has(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
 
 TEST(QlsetrunDialog, TheConfigurationDialogShownAndConfirmed) {
-    DialogRun r = Qlsetrun("--dialog 4322 --type '1061=Apps\\Backup' --click 1004 --click 1");
+    RunResult r = Qlsetrun("--dialog 4322 --type '1061=Apps\\Backup' --click 1004 --click 1");
     EXPECT_EQ(r.exitCode, 0) << r.output;
     EXPECT_TRUE(Has(r.output, "Dialog 4322 \"Remote Setup - Configuration\" (modal, shown)\n")) << r.output;
     EXPECT_TRUE(Has(r.output, "  1090  text \"QLSERVER\"\n")) << r.output;
@@ -42,7 +25,7 @@ TEST(QlsetrunDialog, TheConfigurationDialogShownAndConfirmed) {
 }
 
 TEST(QlsetrunDialog, MessageBoxesAndRefusedStepsAreReported) {
-    DialogRun r = Qlsetrun("--dialog 4322 --type '1061=Apps?' --click 1 --click 1019 --type 1018=x");
+    RunResult r = Qlsetrun("--dialog 4322 --type '1061=Apps?' --click 1 --click 1019 --type 1018=x");
     EXPECT_EQ(r.exitCode, 0) << r.output;
     EXPECT_TRUE(Has(r.output, "  message box \"Remote Setup\": \"A path cannot contain any of the following "
                               "characters:\\n   '/:*?<>|\"'\" -> IDOK\n"))
@@ -55,7 +38,7 @@ TEST(QlsetrunDialog, MessageBoxesAndRefusedStepsAreReported) {
 }
 
 TEST(QlsetrunDialog, TheWaitWindowAndItsPosition) {
-    DialogRun r = Qlsetrun("--dialog 138 --text 'Reading system information, please wait...'");
+    RunResult r = Qlsetrun("--dialog 138 --text 'Reading system information, please wait...'");
     EXPECT_EQ(r.exitCode, 0) << r.output;
     EXPECT_EQ(r.output,
               "Dialog 138 \"\" (modeless, shown)\n"
@@ -67,11 +50,11 @@ TEST(QlsetrunDialog, TheWaitWindowAndItsPosition) {
 TEST(QlsetrunDialog, BadCommandLines) {
     for (const char *args : {"--dialog 999", "--dialog 4322 --click x", "--dialog 4322 --type 1061",
                              "--dialog 4322 --key tab", "--dialog 4322 --bogus 1", "--dialog"}) {
-        DialogRun r = Qlsetrun(args);
+        RunResult r = Qlsetrun(args);
         EXPECT_EQ(r.exitCode, 2) << args << "\n" << r.output;
         EXPECT_TRUE(Has(r.output, "qlsetrun: ")) << args << "\n" << r.output;
     }
-    DialogRun help = Qlsetrun("--dialog 4322 --help");
+    RunResult help = Qlsetrun("--dialog 4322 --help");
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(Has(help.output, "--select ID=TEXT")) << help.output;
 }

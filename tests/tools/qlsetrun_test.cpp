@@ -2,6 +2,8 @@
 // and the inputs it refuses.
 #include <gtest/gtest.h>
 
+#include "qlsetrun_runner.h"
+
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -16,56 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct RunResult {
-    int exitCode;
-    std::string output;
-};
-
-RunResult Qlsetrun(const std::string &args, const char *redirect = " 2>&1") {
-    std::string command = std::string(QLSETRUN_PATH) + " " + args + redirect;
-    RunResult r{-1, ""};
-    FILE *p = popen(command.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.output.append(buf, n);
-    int status = pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
-
-class TempDir {
-public:
-    TempDir() {
-        char tmpl[] = "/tmp/qlsetrun-XXXXXX";
-        dir_ = mkdtemp(tmpl);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    std::string Path(const std::string &rel) const { return (fs::path(dir_) / rel).string(); }
-    void Write(const std::string &rel, const std::string &text) {
-        fs::create_directories(fs::path(Path(rel)).parent_path());
-        std::ofstream(Path(rel), std::ios::binary) << text;
-    }
-    void Fifo(const std::string &rel) {
-        fs::create_directories(fs::path(Path(rel)).parent_path());
-        ASSERT_EQ(mkfifo(Path(rel).c_str(), 0600), 0);
-    }
-    std::string Read(const std::string &rel) const {
-        std::ifstream in(Path(rel), std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
-    const std::string &Dir() const { return dir_; }
-
-private:
-    std::string dir_;
-};
-
-bool Has(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
 
 TEST(Qlsetrun, NamedActionWithItsVerboseLogOnScreenAndInItsFile) {
     TempDir out;

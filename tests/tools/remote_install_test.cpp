@@ -17,44 +17,11 @@
 #include <string>
 
 #include "qlsetrun/RemoteInstall.h"
+#include "qlsetrun_runner.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct RunResult {
-    int exitCode;
-    std::string output;
-};
-
-RunResult Qlsetrun(const std::string &args) {
-    std::string command = std::string(QLSETRUN_PATH) + " " + args + " 2>&1";
-    RunResult r{-1, ""};
-    FILE *p = popen(command.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.output.append(buf, n);
-    int status = pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
-
-class TempDir {
-public:
-    TempDir() {
-        char tmpl[] = "/tmp/qlremote-XXXXXX";
-        dir_ = mkdtemp(tmpl);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    const std::string &Path() const { return dir_; }
-
-private:
-    std::string dir_;
-};
 
 std::string ReadHost(const fs::path &p) {
     std::ifstream in(p, std::ios::binary);

@@ -3,6 +3,8 @@
 // and patch runs over an installed product.
 #include <gtest/gtest.h>
 
+#include "qlsetrun_runner.h"
+
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -17,53 +19,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct RunResult {
-    int exitCode;
-    std::string output;
-};
-
-RunResult Qlsetrun(const std::string &args) {
-    std::string command = std::string(QLSETRUN_PATH) + " " + args + " 2>/dev/null";
-    RunResult r{-1, ""};
-    FILE *p = popen(command.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.output.append(buf, n);
-    int status = pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
+// The report alone, without what qlsetrun says on standard error.
+RunResult Report(const std::string &args) { return Qlsetrun(args, " 2>/dev/null"); }
 
 std::string Example(const std::string &name) { return std::string(QL_SOURCE_DIR) + "/examples/" + name; }
 
 RunResult RunImage(const std::string &image, const std::string &what) {
-    return Qlsetrun("--machine " + Example(image) + " --setup " + Example("setup-dir") + " " + what);
+    return Report("--machine " + Example(image) + " --setup " + Example("setup-dir") + " " + what);
 }
 
-class OutDir {
-public:
-    OutDir() {
-        char tmpl[] = "/tmp/qlsetrun-seq-XXXXXX";
-        dir_ = mkdtemp(tmpl);
-    }
-    ~OutDir() {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    std::string Read(const std::string &name) const {
-        std::ifstream in(fs::path(dir_) / name, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
-    const std::string &Dir() const { return dir_; }
-
-private:
-    std::string dir_;
-};
-
-bool Has(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
 
 std::vector<std::string> Lines(const std::string &text) {
     std::vector<std::string> lines;
@@ -100,8 +64,8 @@ const char kKeptKeys[] = "Windows Registry Editor Version 5.00\r\n\r\n"
                          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Veltmark\\QuillbakIT\\Base]\r\n\r\n";
 
 TEST(Sequences, InstallThenUninstallLeavesTheDefaultMachineAsItWas) {
-    OutDir out;
-    RunResult r = Qlsetrun("--sequence install,uninstall --out " + out.Dir());
+    TempDir out;
+    RunResult r = Report("--sequence install,uninstall --out " + out.Dir());
     ASSERT_EQ(r.exitCode, 0) << r.output;
     EXPECT_TRUE(Has(r.output, "Ran: the sequences install, uninstall one after the other on the same machine; the "
                               "sections show the changes over the whole run\n"
@@ -140,8 +104,8 @@ TEST(Sequences, InstallThenUninstallLeavesTheDefaultMachineAsItWas) {
 }
 
 TEST(Sequences, TheInstallAloneChangesWhatTheRemovalTakesBack) {
-    OutDir out;
-    RunResult r = Qlsetrun("--sequence install --out " + out.Dir());
+    TempDir out;
+    RunResult r = Report("--sequence install --out " + out.Dir());
     ASSERT_EQ(r.exitCode, 0) << r.output;
     const std::string reg = out.Read("changes.reg");
     EXPECT_TRUE(Has(reg, "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Veltmark\\QuillbakIT\\Base\\QLMgr]\r\n")) << reg;
@@ -153,9 +117,9 @@ TEST(Sequences, TheInstallAloneChangesWhatTheRemovalTakesBack) {
 }
 
 TEST(Sequences, InstallThenUninstallWithTheSetupMediumLeavesOnlyTheLogAndTheBaseKey) {
-    OutDir out;
+    TempDir out;
     RunResult r =
-        Qlsetrun("--setup " + Example("setup-dir") + " --sequence install,uninstall --out " + out.Dir());
+        Report("--setup " + Example("setup-dir") + " --sequence install,uninstall --out " + out.Dir());
     ASSERT_EQ(r.exitCode, 0) << r.output;
     EXPECT_EQ(out.Read("changes.reg"), kKeptKeys);
     EXPECT_EQ(Lines(out.Read("files.txt")).size(), 1u) << out.Read("files.txt");
@@ -167,7 +131,7 @@ TEST(Sequences, InstallThenUninstallWithTheSetupMediumLeavesOnlyTheLogAndTheBase
 }
 
 TEST(Sequences, AFailureEndsTheWholeRun) {
-    RunResult r = Qlsetrun("--sequence install,uninstall --fault PostInstall=1603");
+    RunResult r = Report("--sequence install,uninstall --fault PostInstall=1603");
     EXPECT_EQ(r.exitCode, 1) << r.output;
     EXPECT_TRUE(Has(r.output, "   PostInstall: returned 1603 (ERROR_INSTALL_FAILURE) by an injected fault")) << r.output;
     EXPECT_TRUE(Has(r.output, "   -- the uninstall sequence\n   AllowUninstall: not run (the sequence had ended)\n"))
@@ -175,8 +139,8 @@ TEST(Sequences, AFailureEndsTheWholeRun) {
 }
 
 TEST(Sequences, EveryPartOfSeveralSequencesGoesToItsFile) {
-    OutDir out;
-    RunResult r = Qlsetrun("--sequence install,maintenance,uninstall --out " + out.Dir());
+    TempDir out;
+    RunResult r = Report("--sequence install,maintenance,uninstall --out " + out.Dir());
     ASSERT_EQ(r.exitCode, 0) << r.output;
     for (const char *f : {"install.log", "changes.reg", "files.txt", "services.txt", "accounts.txt", "shares.txt",
                           "product.txt", "settings.txt", "properties.txt", "report.txt"})
@@ -250,8 +214,8 @@ TEST(SequencesMaintenance, ARepairSharesTheHomeAgainAndAPatchDoesNot) {
 }
 
 TEST(SequencesMaintenance, APatchAfterTheInstallInOneRun) {
-    OutDir out;
-    RunResult r = Qlsetrun("--setup " + Example("setup-dir") + " --sequence install,patch --out " + out.Dir());
+    TempDir out;
+    RunResult r = Report("--setup " + Example("setup-dir") + " --sequence install,patch --out " + out.Dir());
     const std::string log = out.Read("install.log");
     EXPECT_TRUE(Has(log, "Property(S): PATCH = D:\\SETUP\\QLPATCH.MSP\n")) << log;
     EXPECT_TRUE(Has(log, "Property(S): REINSTALLMODE = omus\n")) << log;
