@@ -31,15 +31,9 @@ protected:
         auto it = m_->installer.properties.find(name);
         return it == m_->installer.properties.end() ? "<unset>" : it->second;
     }
+    // What the installer shows of the messages of one kind (field 0
+    // formatted as the installer does).
     std::vector<std::string> Log(DWORD kind = INSTALLMESSAGE_INFO) {
-        std::vector<std::string> lines;
-        for (auto &e : m_->installer.log)
-            if (e.kind == kind) lines.push_back(e.text);
-        return lines;
-    }
-    // What the installer shows of the messages the actions sent (field 0
-    // formatted). Brackets in a text must survive that formatting.
-    std::vector<std::string> Sent(DWORD kind = INSTALLMESSAGE_INFO) {
         std::vector<std::string> lines;
         for (auto &e : m_->installer.log)
             if (e.kind == kind) lines.push_back(e.text);

@@ -2,6 +2,8 @@
 // update decision for an installed product, patch runs, running programs.
 #include <gtest/gtest.h>
 
+#include "action_fixture.h"
+
 #include <windows.h>
 #include <msi.h>
 #include <msiquery.h>
@@ -53,34 +55,16 @@ tagProductStruct Record(DWORD code, DWORD build, BYTE subType = 1) {
     return r;
 }
 
-class ChecksTest : public ::testing::Test {
+class ChecksTest : public ActionTest {
 protected:
     void SetUp() override {
-        m_ = &winsim::LocalMachine();
-        session_ = winsim::OpenInstallerSession();
+        ActionTest::SetUp();
         m_->AddDrive('D', DRIVE_CDROM);
         Inf("[Setup]\r\nProdSubType=1\r\n[BuildNumber]\r\nQLNT=600,650\r\n");
         Prop("SETUPDIR", "D:\\SETUP\\");
     }
-    void TearDown() override { MsiCloseHandle(session_); }
 
-    void Prop(const char *name, const char *value) { m_->installer.properties[name] = value; }
-    std::string Property(const char *name) {
-        auto it = m_->installer.properties.find(name);
-        return it == m_->installer.properties.end() ? "<unset>" : it->second;
-    }
     void Inf(const std::string &text) { m_->PutFile("D:\\SETUP\\QLBSETUP.INF", text); }
-    std::vector<std::string> InfoLog() {
-        std::vector<std::string> lines;
-        for (auto &e : m_->installer.log)
-            if (e.kind == INSTALLMESSAGE_INFO) lines.push_back(e.text);
-        return lines;
-    }
-    bool Logged(const std::string &line) {
-        for (auto &l : InfoLog())
-            if (l == line) return true;
-        return false;
-    }
     // An installed product: its home and, unless code is 0, its record.
     void Installed(DWORD code, DWORD build) {
         m_->registry.SetString(std::string(kBase) + "\\Path", "HOME", kHome);
@@ -108,24 +92,22 @@ protected:
         return winsim::ProcessInfo();
     }
 
-    winsim::Machine *m_ = nullptr;
-    MSIHANDLE session_ = 0;
 };
 
 // ---- AllowInstall -------------------------------------------------------------------
 TEST_F(ChecksTest, AFirstInstallationGoesOnWithoutAWarning) {
     EXPECT_EQ(AllowInstall(session_), 0u);
-    EXPECT_EQ(Property("ERRORMSG"), "NONE");
-    EXPECT_EQ(Property("QUILLBAKEXIST"), "FALSE");
-    EXPECT_EQ(Property("WARNINGMSG"), "<unset>");
-    auto log = InfoLog();
+    EXPECT_EQ(PropOf("ERRORMSG"), "NONE");
+    EXPECT_EQ(PropOf("QUILLBAKEXIST"), "FALSE");
+    EXPECT_EQ(PropOf("WARNINGMSG"), "<unset>");
+    auto log = Log();
     ASSERT_GE(log.size(), 4u);
     EXPECT_EQ(log[0], "AllowInstall() - Started");
     EXPECT_EQ(log[1], "SetSetupInfo() ICFDIR-");
     EXPECT_TRUE(Logged("IsPatchMode() - PATCH = "));
     // The setup information is handed over in the same run.
     EXPECT_TRUE(Logged("GetSetupInformation() from D:\\SETUP\\QUILLBAK.ICF"));
-    EXPECT_EQ(Property("INSTALLMANGER"), "TRUE");
+    EXPECT_EQ(PropOf("INSTALLMANGER"), "TRUE");
     EXPECT_TRUE(m_->messageBoxes.empty());
 }
 
@@ -133,10 +115,10 @@ TEST_F(ChecksTest, APlainUserIsRefusedAndStillGetsTheSetupInformation) {
     RunAsPlainUser();
     Installed(24, 620);
     EXPECT_EQ(AllowInstall(session_), 1602u);
-    EXPECT_EQ(Property("ERRORMSG"), kMsg10026);
-    EXPECT_EQ(Property("QUILLBAKEXIST"), "<unset>");
+    EXPECT_EQ(PropOf("ERRORMSG"), kMsg10026);
+    EXPECT_EQ(PropOf("QUILLBAKEXIST"), "<unset>");
     EXPECT_TRUE(Logged("GetSetupInformation() from D:\\SETUP\\QUILLBAK.ICF"));
-    EXPECT_EQ(Property("INSTALLDIR"), kHome);
+    EXPECT_EQ(PropOf("INSTALLDIR"), kHome);
     EXPECT_TRUE(m_->messageBoxes.empty());
 }
 
@@ -145,11 +127,11 @@ TEST_F(ChecksTest, AProductWithoutARecordIsOfferedTheFullUpdate) {
     // The configuration file deselects everything; the old product gets all.
     m_->PutFile("D:\\SETUP\\QUILLBAK.ICF", "[Install]\r\nQLBManager=0\r\nQLBServer=0\r\nQLBServerAdmin=0\r\n");
     EXPECT_EQ(AllowInstall(session_), 0u);
-    EXPECT_EQ(Property("QUILLBAKEXIST"), "TRUE");
-    EXPECT_EQ(Property("WARNINGMSG"), kMsg57443);
-    EXPECT_EQ(Property("INSTALLMANGER"), "TRUE");
-    EXPECT_EQ(Property("INSTALLSERVER"), "TRUE");
-    EXPECT_EQ(Property("INSTALLADMIN"), "TRUE");
+    EXPECT_EQ(PropOf("QUILLBAKEXIST"), "TRUE");
+    EXPECT_EQ(PropOf("WARNINGMSG"), kMsg57443);
+    EXPECT_EQ(PropOf("INSTALLMANGER"), "TRUE");
+    EXPECT_EQ(PropOf("INSTALLSERVER"), "TRUE");
+    EXPECT_EQ(PropOf("INSTALLADMIN"), "TRUE");
     EXPECT_TRUE(Logged(" - Manager = 0"));
 }
 
@@ -173,13 +155,13 @@ TEST_F(ChecksTest, TheBuildMustLieInTheRangeTheMediumAccepts) {
                            std::to_string(c.build);
         if (c.update) {
             EXPECT_EQ(AllowInstall(session_), 0u) << what;
-            EXPECT_EQ(Property("QUILLBAKEXIST"), "TRUE") << what;
-            EXPECT_EQ(Property("WARNINGMSG"), kMsg57433) << what;  // no version library in the home
-            EXPECT_EQ(Property("ERRORMSG"), "NONE") << what;
+            EXPECT_EQ(PropOf("QUILLBAKEXIST"), "TRUE") << what;
+            EXPECT_EQ(PropOf("WARNINGMSG"), kMsg57433) << what;  // no version library in the home
+            EXPECT_EQ(PropOf("ERRORMSG"), "NONE") << what;
         } else {
             EXPECT_EQ(AllowInstall(session_), 1602u) << what;
-            EXPECT_EQ(Property("ERRORMSG"), kMsg10052) << what;
-            EXPECT_EQ(Property("WARNINGMSG"), "<unset>") << what;
+            EXPECT_EQ(PropOf("ERRORMSG"), kMsg10052) << what;
+            EXPECT_EQ(PropOf("WARNINGMSG"), "<unset>") << what;
         }
     }
 }
@@ -188,12 +170,12 @@ TEST_F(ChecksTest, TheWarningNamesTheInstalledProductFromItsVersionLibrary) {
     Installed(24, 620);
     InstallDouble("QLVCTL", std::string(kHome) + "\\QLVCTL.DLL");
     EXPECT_EQ(AllowInstall(session_), 0u);
-    EXPECT_EQ(Property("WARNINGMSG"), Msg57442("Quillbak for Windows NT", "Version 6.5"));
+    EXPECT_EQ(PropOf("WARNINGMSG"), Msg57442("Quillbak for Windows NT", "Version 6.5"));
     EXPECT_EQ(GetModuleHandleA("QLVCTL.DLL"), (HMODULE)NULL);  // unloaded again
 
     m_->environment["QLVCTL_VERSION_LONG"] = "Version 6.0";
     EXPECT_EQ(AllowInstall(session_), 0u);
-    EXPECT_EQ(Property("WARNINGMSG"), kMsg57443);
+    EXPECT_EQ(PropOf("WARNINGMSG"), kMsg57443);
 }
 
 // A long name and version make the text longer than the message buffer: it
@@ -216,19 +198,19 @@ TEST_F(ChecksTest, ALongProductNameAndVersionAreCutToTheMessageBuffer) {
     for (size_t i = QL_MESSAGE_SIZE; i < sizeof buffer; ++i) EXPECT_EQ(buffer[i], '#') << i;
 
     EXPECT_EQ(AllowInstall(session_), 0u);
-    EXPECT_EQ(Property("WARNINGMSG"), full.substr(0, QL_MESSAGE_SIZE - 1));
+    EXPECT_EQ(PropOf("WARNINGMSG"), full.substr(0, QL_MESSAGE_SIZE - 1));
 }
 
 TEST_F(ChecksTest, APatchNeedsTheProductKnownToTheInstaller) {
     Prop("PATCH", "D:\\SETUP\\QB701.MSP");
     EXPECT_EQ(AllowInstall(session_), 1602u);  // the installer does not know the product (-1)
-    EXPECT_EQ(Property("ERRORMSG"), kMsg10052);
+    EXPECT_EQ(PropOf("ERRORMSG"), kMsg10052);
     EXPECT_TRUE(Logged("IsPatchMode() - PATCH = D:\\SETUP\\QB701.MSP"));
 
     for (int state : {INSTALLSTATE_DEFAULT, INSTALLSTATE_ABSENT}) {
         m_->products[QL_PRODUCT_CODE].state = state;
         EXPECT_EQ(AllowInstall(session_), 0u) << state;
-        EXPECT_EQ(Property("ERRORMSG"), "NONE") << state;
+        EXPECT_EQ(PropOf("ERRORMSG"), "NONE") << state;
     }
     m_->products[QL_PRODUCT_CODE].state = INSTALLSTATE_ADVERTISED;
     EXPECT_EQ(AllowInstall(session_), 1602u);
@@ -237,7 +219,7 @@ TEST_F(ChecksTest, APatchNeedsTheProductKnownToTheInstaller) {
     m_->products[QL_PRODUCT_CODE].state = INSTALLSTATE_DEFAULT;
     Installed(24, 700);
     EXPECT_EQ(AllowInstall(session_), 1602u);
-    EXPECT_EQ(Property("ERRORMSG"), kMsg10052);
+    EXPECT_EQ(PropOf("ERRORMSG"), kMsg10052);
 }
 
 TEST_F(ChecksTest, AMinorUpdatePackageIsAPatchRun) {
@@ -286,10 +268,10 @@ TEST_F(ChecksTest, AnUninstallWithNothingRunningGoesOn) {
     Installed(24, 620);
     m_->registry.SetDword(std::string(kBase) + "\\Database", "DatabaseType", 1);
     EXPECT_EQ(AllowUninstall(session_), 0u);
-    EXPECT_EQ(Property("ERRORMSG"), "NONE");
-    EXPECT_EQ(Property("EXISTDBTYPE"), "SQL");
+    EXPECT_EQ(PropOf("ERRORMSG"), "NONE");
+    EXPECT_EQ(PropOf("EXISTDBTYPE"), "SQL");
     EXPECT_EQ(ExistingDatabaseType, 1);
-    auto log = InfoLog();
+    auto log = Log();
     EXPECT_EQ(log[2], "AllowUninstall() - started");  // after the prologue's two lines
     EXPECT_TRUE(Logged("GetSetupInformation() from D:\\SETUP\\QUILLBAK.ICF"));
 }
@@ -297,13 +279,13 @@ TEST_F(ChecksTest, AnUninstallWithNothingRunningGoesOn) {
 TEST_F(ChecksTest, AnUninstallByAPlainUserIsRefused) {
     RunAsPlainUser();
     EXPECT_EQ(AllowUninstall(session_), 1602u);
-    EXPECT_EQ(Property("ERRORMSG"), kMsg10026);
+    EXPECT_EQ(PropOf("ERRORMSG"), kMsg10026);
 }
 
 TEST_F(ChecksTest, TheProductsRunningMutexRefusesTheUninstall) {
     DWORD pid = Running("C:\\Program Files\\Quillbak\\QLRUNJOB.EXE", false, "QuillbakIsRunning");
     EXPECT_EQ(AllowUninstall(session_), 1602u);
-    EXPECT_EQ(Property("ERRORMSG"), kMsg57430);
+    EXPECT_EQ(PropOf("ERRORMSG"), kMsg57430);
     EXPECT_TRUE(Process(pid).running);  // refused before anything is ended
 }
 
@@ -346,7 +328,7 @@ TEST_F(ChecksTest, AManagerThatCannotBeEndedRefusesTheUninstall) {
     DWORD manager = Running("C:\\Program Files\\Quillbak\\QLMGR.EXE", true);
     DWORD purge = Running("C:\\Program Files\\Quillbak\\SQLPURGE.EXE");
     EXPECT_EQ(AllowUninstall(session_), 1602u);
-    EXPECT_EQ(Property("ERRORMSG"), std::string(kMsg57430) + " <QLMGR.exe> ");
+    EXPECT_EQ(PropOf("ERRORMSG"), std::string(kMsg57430) + " <QLMGR.exe> ");
     EXPECT_TRUE(Process(manager).running);
     EXPECT_TRUE(Process(purge).terminated);  // the others are still ended
     EXPECT_FALSE(Logged("GetSetupInformation() from D:\\SETUP\\QUILLBAK.ICF"));

@@ -3,6 +3,8 @@
 // database conversion offer.
 #include <gtest/gtest.h>
 
+#include "action_fixture.h"
+
 #include <windows.h>
 #include <msi.h>
 #include <msiquery.h>
@@ -42,17 +44,15 @@ tagProductStruct Record(DWORD code, DWORD build, WORD version = 0x0700, BYTE sub
     return r;
 }
 
-class PreInstallTest : public ::testing::Test {
+class PreInstallTest : public ActionTest {
 protected:
     void SetUp() override {
-        m_ = &winsim::LocalMachine();
-        session_ = winsim::OpenInstallerSession();
+        ActionTest::SetUp();
         m_->AddDrive('D', DRIVE_CDROM);
         m_->PutFile("D:\\SETUP\\QLBSETUP.INF", "[Setup]\r\nProdSubType=1\r\n[BuildNumber]\r\nQLNT=600,650\r\n");
         Prop("SETUPDIR", "D:\\SETUP\\");
         Prop("INSTALLDIR", std::string(kHome) + "\\");
     }
-    void TearDown() override { MsiCloseHandle(session_); }
 
     // The settings a step called on its own works with, as the action's
     // prologue builds them.
@@ -60,22 +60,6 @@ protected:
         tagSETUP_INFO info;
         SetSetupInfo(session_, &info, 0);
         g_Settings.Initialize();
-    }
-    void Prop(const char *name, const std::string &value) { m_->installer.properties[name] = value; }
-    std::string Property(const char *name) {
-        auto it = m_->installer.properties.find(name);
-        return it == m_->installer.properties.end() ? "<unset>" : it->second;
-    }
-    std::vector<std::string> InfoLog() {
-        std::vector<std::string> lines;
-        for (auto &e : m_->installer.log)
-            if (e.kind == INSTALLMESSAGE_INFO) lines.push_back(e.text);
-        return lines;
-    }
-    bool Logged(const std::string &line) {
-        for (auto &l : InfoLog())
-            if (l == line) return true;
-        return false;
     }
     std::vector<std::string> Errors() {
         std::vector<std::string> lines;
@@ -123,8 +107,6 @@ protected:
         return nullptr;
     }
 
-    winsim::Machine *m_ = nullptr;
-    MSIHANDLE session_ = 0;
 };
 
 // ---- the maintenance run ----------------------------------------------------------------
@@ -140,9 +122,9 @@ protected:
 
 TEST_F(MaintenanceTest, WithoutReinstallOrPatchTheComponentKeyIsLeftAlone) {
     EXPECT_EQ(PreInstall(session_), 0u);
-    EXPECT_EQ(Property("QUILLBAKHOME"), kHome);
-    EXPECT_EQ(Property("ERRORMSG"), "NONE");
-    auto log = InfoLog();
+    EXPECT_EQ(PropOf("QUILLBAKHOME"), kHome);
+    EXPECT_EQ(PropOf("ERRORMSG"), "NONE");
+    auto log = Log();
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log[0], "PreInstall() - Started");
     EXPECT_TRUE(Logged("PreInstall() - QUILLBAKHOME = C:\\Program Files\\Quillbak"));
@@ -196,14 +178,14 @@ TEST_F(MaintenanceTest, TheRunningSanAgentIsStoppedForPostInstallToRestart) {
     EXPECT_EQ(PreInstall(session_), 0u);
     EXPECT_TRUE(Logged("PreInstall() - will stop VM SAN agent."));
     EXPECT_EQ(winsim::ServiceState(*m_, "VM SAN Agent"), (DWORD)SERVICE_STOPPED);
-    EXPECT_EQ(Property("SANAGENTSTOPPED"), "TRUE");
+    EXPECT_EQ(PropOf("SANAGENTSTOPPED"), "TRUE");
 }
 
 TEST_F(MaintenanceTest, TheSanAgentStaysWithoutTheSanOption) {
     Service("VM SAN Agent", SERVICE_RUNNING);
     EXPECT_EQ(PreInstall(session_), 0u);
     EXPECT_EQ(winsim::ServiceState(*m_, "VM SAN Agent"), (DWORD)SERVICE_RUNNING);
-    EXPECT_EQ(Property("SANAGENTSTOPPED"), "<unset>");
+    EXPECT_EQ(PropOf("SANAGENTSTOPPED"), "<unset>");
 }
 
 TEST_F(MaintenanceTest, ASilentRunSelectsTheFeaturesTheConfigurationFileNames) {
@@ -216,8 +198,8 @@ TEST_F(MaintenanceTest, ASilentRunSelectsTheFeaturesTheConfigurationFileNames) {
     EXPECT_EQ(m_->installer.installLevel, 200);
     EXPECT_TRUE(Logged(" - Server is selected"));
     EXPECT_TRUE(Logged(" - Admin is not selected"));
-    EXPECT_EQ(Property("INSTALLSERVER"), "TRUE");
-    EXPECT_EQ(Property("INSTALLADMIN"), "<unset>");
+    EXPECT_EQ(PropOf("INSTALLSERVER"), "TRUE");
+    EXPECT_EQ(PropOf("INSTALLADMIN"), "<unset>");
     EXPECT_EQ(m_->installer.features["Server"].action, (int)INSTALLSTATE_LOCAL);
     EXPECT_EQ(m_->installer.features["Admin"].action, -1);
 }
@@ -228,7 +210,7 @@ TEST_F(MaintenanceTest, AFeatureTheInstallerRefusesIsLogged) {
     EXPECT_EQ(PreInstall(session_), 0u);
     EXPECT_TRUE(Logged(" - MsiSetFeatureState Server (Err = 1606)"));
     EXPECT_TRUE(Logged(" - MsiSetFeatureState Admin (Err = 1606)"));
-    EXPECT_EQ(Property("INSTALLADMIN"), "TRUE");
+    EXPECT_EQ(PropOf("INSTALLADMIN"), "TRUE");
 }
 
 TEST_F(MaintenanceTest, SetCustomInstallStopsWhenTheInstallLevelCannotBeSet) {
@@ -237,14 +219,14 @@ TEST_F(MaintenanceTest, SetCustomInstallStopsWhenTheInstallLevelCannotBeSet) {
     winsim::InjectFault("MsiSetInstallLevel", ERROR_INVALID_HANDLE);
     EXPECT_EQ(PreInstall(session_), 0u);
     EXPECT_TRUE(Logged(" - MsiSetFeatureState Server (Err = 6)"));
-    EXPECT_EQ(Property("INSTALLSERVER"), "<unset>");
-    EXPECT_EQ(Property("INSTALLADMIN"), "<unset>");
+    EXPECT_EQ(PropOf("INSTALLSERVER"), "<unset>");
+    EXPECT_EQ(PropOf("INSTALLADMIN"), "<unset>");
 }
 
 // ---- first installation and upgrade -------------------------------------------------------
 TEST_F(PreInstallTest, AFirstInstallationFindsNothingToRemove) {
     EXPECT_EQ(PreInstall(session_), 0u);
-    EXPECT_EQ(Property("ERRORMSG"), "NONE");
+    EXPECT_EQ(PropOf("ERRORMSG"), "NONE");
     EXPECT_TRUE(Logged("DeleteProcPreInstall() - Started"));
     EXPECT_TRUE(Logged(" - Quillbak NOT Exists"));
     EXPECT_TRUE(Logged(" RenameDatabaseFolder() - Started"));
@@ -262,7 +244,7 @@ TEST_F(PreInstallTest, AProgramThatCannotBeEndedIsReportedAndTheStepGoesOn) {
     program.systemAccount = true;
     winsim::StartRunningProgram(*m_, program);
     EXPECT_EQ(PreInstall(session_), 0u);
-    EXPECT_EQ(Property("ERRORMSG"),
+    EXPECT_EQ(PropOf("ERRORMSG"),
               "Setup has detected that  Quillbak process is currently running and cannot proceed with the Quillbak "
               "installation.  Please try it again after Quillbak process has finished. <QLMGR.exe> ");
     // The database folder still moves.
@@ -535,7 +517,7 @@ TEST_F(PreInstallTest, AFolderThatCannotMoveEndsTheInstallation) {
     m_->PutFile(std::string(kHome) + "\\DATABASE\\JOBS.DB", "x");
     winsim::InjectFault("MoveFileA", ERROR_SHARING_VIOLATION);
     EXPECT_EQ(PreInstall(session_), 1602u);
-    EXPECT_EQ(Property("ERRORMSG"), "Failed to rename DATABASE directory.");
+    EXPECT_EQ(PropOf("ERRORMSG"), "Failed to rename DATABASE directory.");
     auto errors = Errors();
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0], "Failed to Create Dir (C:\\Program Files\\Quillbak\\DATABASE.141)-(32)");
@@ -559,7 +541,7 @@ TEST_F(PreInstallTest, TheSnmpServiceIsStoppedWhenTheUserAgrees) {
     ASSERT_EQ(m_->messageBoxes.size(), 1u);
     EXPECT_EQ(m_->messageBoxes[0].caption, "Quillbak");
     EXPECT_EQ(m_->messageBoxes[0].style, (UINT)(MB_YESNO | MB_ICONQUESTION));
-    EXPECT_EQ(Property("SNMPSTOP"), "STOP");
+    EXPECT_EQ(PropOf("SNMPSTOP"), "STOP");
 }
 
 TEST_F(PreInstallTest, TheSnmpServiceRunsOnWhenTheUserDeclines) {
@@ -568,7 +550,7 @@ TEST_F(PreInstallTest, TheSnmpServiceRunsOnWhenTheUserDeclines) {
     m_->scriptedAnswers = {IDNO};
     EXPECT_EQ(PreInstall(session_), 0u);
     EXPECT_EQ(m_->messageBoxes.size(), 1u);
-    EXPECT_EQ(Property("SNMPSTOP"), "<unset>");
+    EXPECT_EQ(PropOf("SNMPSTOP"), "<unset>");
 }
 
 TEST_F(PreInstallTest, ASilentRunStopsSnmpWithoutAsking) {
@@ -577,7 +559,7 @@ TEST_F(PreInstallTest, ASilentRunStopsSnmpWithoutAsking) {
     Prop("UILevel", "2");
     EXPECT_EQ(PreInstall(session_), 0u);
     EXPECT_TRUE(m_->messageBoxes.empty());
-    EXPECT_EQ(Property("SNMPSTOP"), "STOP");
+    EXPECT_EQ(PropOf("SNMPSTOP"), "STOP");
     EXPECT_TRUE(Logged(
         "Setup has detected some Quillbak files being used by the SNMP service.  This service needs to be stopped in "
         "order for the operation to complete properly.\nDo you wish to stop the SNMP service?"));

@@ -3,6 +3,8 @@
 // removal of a separately installed alert component.
 #include <gtest/gtest.h>
 
+#include "action_fixture.h"
+
 #include <windows.h>
 #include <msi.h>
 #include <msiquery.h>
@@ -25,34 +27,16 @@ const char kProducts[] = "HKLM\\SOFTWARE\\Veltmark\\QuillbakIT\\Products";
 const char kAlertPath[] = "HKLM\\SOFTWARE\\Veltmark\\ALERT\\CurrentVersion\\Path";
 const char kHome[] = "C:\\Program Files\\Quillbak";
 
-class SetupInformationTest : public ::testing::Test {
+class SetupInformationTest : public ActionTest {
 protected:
     void SetUp() override {
-        m_ = &winsim::LocalMachine();
-        session_ = winsim::OpenInstallerSession();
+        ActionTest::SetUp();
         m_->AddDrive('D', DRIVE_CDROM);
         m_->PutFile("D:\\SETUP\\QLBSETUP.INF", "[Setup]\r\nProdSubType=3\r\n[BuildNumber]\r\nQLNT=600,650\r\n");
         Prop("SETUPDIR", "D:\\SETUP\\");
     }
-    void TearDown() override { MsiCloseHandle(session_); }
 
-    void Prop(const char *name, const char *value) { m_->installer.properties[name] = value; }
-    std::string Property(const char *name) {
-        auto it = m_->installer.properties.find(name);
-        return it == m_->installer.properties.end() ? "<unset>" : it->second;
-    }
     void Icf(const std::string &text) { m_->PutFile("D:\\SETUP\\QUILLBAK.ICF", text); }
-    std::vector<std::string> InfoLog() {
-        std::vector<std::string> lines;
-        for (auto &e : m_->installer.log)
-            if (e.kind == INSTALLMESSAGE_INFO) lines.push_back(e.text);
-        return lines;
-    }
-    bool Logged(const std::string &line) {
-        for (auto &l : InfoLog())
-            if (l == line) return true;
-        return false;
-    }
     void Installed(DWORD build, BYTE subType = 2) {
         m_->registry.SetString(std::string(kBase) + "\\Path", "HOME", kHome);
         m_->MakeDirs(kHome);
@@ -87,8 +71,6 @@ protected:
         SetBrandKitText(BRANDKIT_VALUE_PRODUCTS, "SOFTWARE\\Veltmark\\QuillbakIT\\Products");
     }
 
-    winsim::Machine *m_ = nullptr;
-    MSIHANDLE session_ = 0;
 };
 
 // ---- GetSetupInformation ------------------------------------------------------------------
@@ -99,24 +81,24 @@ TEST_F(SetupInformationTest, TheConfigurationFileFillsTheDialogs) {
         "[DatabaseOption]\r\nSQL=1\r\n");
     InstallDouble("QLVCTL", "D:\\SETUP\\QLVCTL.DLL");
     EXPECT_EQ(GetSetupInformation(session_), 0u);
-    auto log = InfoLog();
+    auto log = Log();
     ASSERT_GE(log.size(), 5u);
     EXPECT_EQ(log[0], "GetSetupInformation() - Started");
     EXPECT_EQ(log[3], "GetSetupInformation() from D:\\SETUP\\QUILLBAK.ICF");
     EXPECT_EQ(log[4], "GetQuillbakVersion() - QLVCTL.DLL Path = D:\\SETUP\\QLVCTL.DLL");
-    EXPECT_EQ(Property("INSTALLDIR"), "E:\\Apps\\Quillbak");
-    EXPECT_EQ(Property("BUILDNO"), "1230");
-    EXPECT_EQ(Property("VERSIONNO"), "1792");  // 7.0
-    EXPECT_EQ(Property("PRODSUBTYPE"), "3");
-    EXPECT_EQ(Property("SELECTDBTYPE"), "SQL");
-    EXPECT_EQ(Property("USERNAME"), "Pat Doe");
-    EXPECT_EQ(Property("COMPANYNAME"), "Doe Backup Ltd");
-    EXPECT_EQ(Property("SYSTEMACCOUNT"), "qlbackup");
-    EXPECT_EQ(Property("SYSTEMPWD"), "secret");
-    EXPECT_EQ(Property("SYSTEMDOMAIN"), "CORP");
-    EXPECT_EQ(Property("SYSTEMSERVER"), "QLSERVER");
-    EXPECT_EQ(Property("ERRORMSG"), "<unset>");  // a check's refusal before it stays
-    EXPECT_EQ(Property("INSTALLALERT"), "<unset>");
+    EXPECT_EQ(PropOf("INSTALLDIR"), "E:\\Apps\\Quillbak");
+    EXPECT_EQ(PropOf("BUILDNO"), "1230");
+    EXPECT_EQ(PropOf("VERSIONNO"), "1792");  // 7.0
+    EXPECT_EQ(PropOf("PRODSUBTYPE"), "3");
+    EXPECT_EQ(PropOf("SELECTDBTYPE"), "SQL");
+    EXPECT_EQ(PropOf("USERNAME"), "Pat Doe");
+    EXPECT_EQ(PropOf("COMPANYNAME"), "Doe Backup Ltd");
+    EXPECT_EQ(PropOf("SYSTEMACCOUNT"), "qlbackup");
+    EXPECT_EQ(PropOf("SYSTEMPWD"), "secret");
+    EXPECT_EQ(PropOf("SYSTEMDOMAIN"), "CORP");
+    EXPECT_EQ(PropOf("SYSTEMSERVER"), "QLSERVER");
+    EXPECT_EQ(PropOf("ERRORMSG"), "<unset>");  // a check's refusal before it stays
+    EXPECT_EQ(PropOf("INSTALLALERT"), "<unset>");
 }
 
 TEST_F(SetupInformationTest, WithoutAFileTheMachineAndTheEarlierProductAnswer) {
@@ -128,15 +110,15 @@ TEST_F(SetupInformationTest, WithoutAFileTheMachineAndTheEarlierProductAnswer) {
     Prop("PASSWORD", "typed-in");
     EXPECT_EQ(GetSetupInformation(session_), 0u);
     EXPECT_TRUE(Logged("GetQuillbakVersion() - QLVCTL.DLL Path = D:\\SETUP\\QLNT\\QLVCTL.DLL"));
-    EXPECT_EQ(Property("BUILDNO"), "1230");
-    EXPECT_EQ(Property("INSTALLDIR"), kHome);
-    EXPECT_EQ(Property("USERNAME"), "Robin Vale");
-    EXPECT_EQ(Property("COMPANYNAME"), "Vale Freight");
-    EXPECT_EQ(Property("EXISTDBTYPE"), "VLDB");
-    EXPECT_EQ(Property("SELECTDBTYPE"), "VLDB");
-    EXPECT_EQ(Property("SYSTEMACCOUNT"), "Administrator");
-    EXPECT_EQ(Property("SYSTEMPWD"), "typed-in");
-    EXPECT_EQ(Property("SYSTEMDOMAIN"), "QLSERVER");
+    EXPECT_EQ(PropOf("BUILDNO"), "1230");
+    EXPECT_EQ(PropOf("INSTALLDIR"), kHome);
+    EXPECT_EQ(PropOf("USERNAME"), "Robin Vale");
+    EXPECT_EQ(PropOf("COMPANYNAME"), "Vale Freight");
+    EXPECT_EQ(PropOf("EXISTDBTYPE"), "VLDB");
+    EXPECT_EQ(PropOf("SELECTDBTYPE"), "VLDB");
+    EXPECT_EQ(PropOf("SYSTEMACCOUNT"), "Administrator");
+    EXPECT_EQ(PropOf("SYSTEMPWD"), "typed-in");
+    EXPECT_EQ(PropOf("SYSTEMDOMAIN"), "QLSERVER");
 }
 
 TEST_F(SetupInformationTest, AnEarlierSqlDatabaseSelectsSql) {
@@ -144,7 +126,7 @@ TEST_F(SetupInformationTest, AnEarlierSqlDatabaseSelectsSql) {
     Icf("[DatabaseOption]\r\nSQL=0\r\n");
     m_->registry.SetDword(std::string(kBase) + "\\Database", "DatabaseType", 1);
     GetSetupInformation(session_);
-    EXPECT_EQ(Property("SELECTDBTYPE"), "SQL");
+    EXPECT_EQ(PropOf("SELECTDBTYPE"), "SQL");
     EXPECT_EQ(ExistingDatabaseType, 1);
 }
 
@@ -174,9 +156,9 @@ TEST_F(SetupInformationTest, ComponentChoices) {
         GetSetupInformation(session_);
         std::string what = std::string(c.value ? c.value : "(none)") + (c.earlier ? " earlier " : " new ") +
                            std::to_string(c.installed);
-        EXPECT_EQ(Property("INSTALLMANGER"), c.chosen) << what;
-        EXPECT_EQ(Property("INSTALLSERVER"), c.chosen) << what;
-        EXPECT_EQ(Property("INSTALLADMIN"), c.chosen) << what;
+        EXPECT_EQ(PropOf("INSTALLMANGER"), c.chosen) << what;
+        EXPECT_EQ(PropOf("INSTALLSERVER"), c.chosen) << what;
+        EXPECT_EQ(PropOf("INSTALLADMIN"), c.chosen) << what;
         EXPECT_EQ(g_Settings.InstallManager(), std::string(c.chosen) == "TRUE") << what;
         EXPECT_TRUE(Logged(std::string(" - Manager = ") + (c.value ? c.value : ""))) << what;
         EXPECT_TRUE(Logged(std::string(" - Admin = ") + (c.value ? c.value : ""))) << what;
@@ -190,9 +172,9 @@ TEST_F(SetupInformationTest, AnOldBuildGetsEveryComponent) {
     Components(0, 0, 0);
     Icf("[Install]\r\nQLBManager=0\r\nQLBServer=0\r\nQLBServerAdmin=0\r\n");
     GetSetupInformation(session_);
-    EXPECT_EQ(Property("INSTALLMANGER"), "TRUE");
-    EXPECT_EQ(Property("INSTALLSERVER"), "TRUE");
-    EXPECT_EQ(Property("INSTALLADMIN"), "TRUE");
+    EXPECT_EQ(PropOf("INSTALLMANGER"), "TRUE");
+    EXPECT_EQ(PropOf("INSTALLSERVER"), "TRUE");
+    EXPECT_EQ(PropOf("INSTALLADMIN"), "TRUE");
     EXPECT_TRUE(g_Settings.InstallManager() && g_Settings.InstallServer() && g_Settings.InstallAdmin());
 }
 
@@ -200,7 +182,7 @@ TEST_F(SetupInformationTest, MaintenanceRunsTakeTheRecordedSubType) {
     Installed(620, 0xFE);
     Prop("REINSTALL", "ALL");
     GetSetupInformation(session_);
-    EXPECT_EQ(Property("PRODSUBTYPE"), "-2");
+    EXPECT_EQ(PropOf("PRODSUBTYPE"), "-2");
     EXPECT_TRUE(Logged("AllowUninstall() - ProdSubType from registry key = -2"));
 
     // A maintenance run without a setup directory and without a record.
@@ -210,7 +192,7 @@ TEST_F(SetupInformationTest, MaintenanceRunsTakeTheRecordedSubType) {
     m_->installer.properties["SOURCEDIR"] = "D:\\SETUP\\";
     GetSetupInformation(session_);
     EXPECT_TRUE(Logged("AllowUninstall() - Failed to get Quillbak ProductInfo."));
-    EXPECT_EQ(Property("PRODSUBTYPE"), "3");  // the medium's edition stands in
+    EXPECT_EQ(PropOf("PRODSUBTYPE"), "3");  // the medium's edition stands in
 }
 
 TEST_F(SetupInformationTest, FailuresToNameTheUserAreLoggedWithTheirError) {
@@ -219,9 +201,9 @@ TEST_F(SetupInformationTest, FailuresToNameTheUserAreLoggedWithTheirError) {
     EXPECT_EQ(GetSetupInformation(session_), 0u);
     EXPECT_TRUE(Logged("GetUserName() failed (Err=8)"));
     EXPECT_TRUE(Logged("GetDomain() failed (Err=1332)"));
-    EXPECT_EQ(Property("SYSTEMACCOUNT"), "<unset>");
-    EXPECT_EQ(Property("SYSTEMDOMAIN"), "<unset>");
-    EXPECT_EQ(Property("SYSTEMSERVER"), "QLSERVER");
+    EXPECT_EQ(PropOf("SYSTEMACCOUNT"), "<unset>");
+    EXPECT_EQ(PropOf("SYSTEMDOMAIN"), "<unset>");
+    EXPECT_EQ(PropOf("SYSTEMSERVER"), "QLSERVER");
 }
 
 // ---- GetExistDatabaseType --------------------------------------------------------------------
@@ -234,7 +216,7 @@ TEST_F(SetupInformationTest, TheExistingDatabaseType) {
         Prop("EXISTDBTYPE", "before");
         m_->registry.SetDword(std::string(kBase) + "\\Database", "DatabaseType", c.value);
         EXPECT_EQ(GetExistDatabaseType(session_), 0u);
-        EXPECT_EQ(Property("EXISTDBTYPE"), c.property) << c.value;
+        EXPECT_EQ(PropOf("EXISTDBTYPE"), c.property) << c.value;
         EXPECT_EQ(ExistingDatabaseType, (int)c.value);
     }
     EXPECT_TRUE(m_->installer.log.empty());
@@ -247,7 +229,7 @@ TEST_F(SetupInformationTest, TheExistingDatabaseType) {
     Prop("EXISTDBTYPE", "before");
     GetExistDatabaseType(session_);
     EXPECT_EQ(ExistingDatabaseType, -1);
-    EXPECT_EQ(Property("EXISTDBTYPE"), "before");
+    EXPECT_EQ(PropOf("EXISTDBTYPE"), "before");
 
     // The former maker's key answers when the branded one is missing.
     m_->registry.SetDword("HKLM\\SOFTWARE\\Harnock\\Quillbak\\CurrentVersion\\Database", "DatabaseType", 1);
@@ -323,7 +305,7 @@ TEST_F(AlertTest, TheAntiVirusProductKeepsTheAlertFiles) {
     m_->PutFile("C:\\WINNT\\VAXGUARD.ALT", "x");
     InstallDouble("OPTSETUP", "D:\\SETUP\\ALERTSET.DLL");
     EXPECT_EQ(GetSetupInformation(session_), 0u);
-    EXPECT_EQ(Property("INSTALLALERT"), "0");
+    EXPECT_EQ(PropOf("INSTALLALERT"), "0");
     EXPECT_TRUE(Logged("UninstallAlert - D:\\ALERT"));
     EXPECT_TRUE(Logged(" - Alert is used by other products and cannot be removed"));
     EXPECT_TRUE(m_->Exists("D:\\ALERT\\EVENTLOG\\E1.LOG"));
@@ -381,7 +363,7 @@ TEST_F(AlertTest, TheAlertFoldersGoAndTheirNeighboursStay) {
     Home("D:\\ALERT");
     m_->MakeDirs("D:\\ALERT");
     EXPECT_EQ(GetSetupInformation(session_), 0u);
-    EXPECT_EQ(Property("INSTALLALERT"), "<unset>");
+    EXPECT_EQ(PropOf("INSTALLALERT"), "<unset>");
 }
 
 }  // namespace
