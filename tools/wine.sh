@@ -92,8 +92,18 @@ new_prefix() {
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     [ "${RUN_AS[0]}" = env ] || chown qlwine: "$WINEPREFIX"
-    w "$WINE_TIMEOUT" wineboot --init >"$LOGS/$(basename "$WINEPREFIX")-wineboot.log" 2>&1 ||
-        { cat "$LOGS/$(basename "$WINEPREFIX")-wineboot.log"; fail "wineboot --init"; }
+    local bootlog
+    bootlog="$LOGS/$(basename "$WINEPREFIX")-wineboot.log"
+    # wineboot now and then hangs on a loaded machine without a word; a second
+    # try on a clean prefix gets through.
+    if ! w "$WINE_TIMEOUT" wineboot --init >"$bootlog" 2>&1; then
+        note "wineboot --init failed or hung; trying once more on a clean prefix"
+        stop_wineserver
+        rm -rf "$WINEPREFIX"
+        mkdir -p "$WINEPREFIX"
+        [ "${RUN_AS[0]}" = env ] || chown qlwine: "$WINEPREFIX"
+        w "$WINE_TIMEOUT" wineboot --init >>"$bootlog" 2>&1 || { cat "$bootlog"; fail "wineboot --init"; }
+    fi
     # A 64-bit prefix refuses Windows 2000; Windows XP x64 (NT 5.2) is the
     # oldest it takes.
     local version
