@@ -134,6 +134,18 @@ TEST_F(Silent, AHomeTooLongForTheRecordIsNotCut) {
     EXPECT_EQ(std::string(info.szHomePath), fits + "\\");
 }
 
+TEST_F(Silent, AHomeOfBackslashesOnlyGivesWayToTheNextSource) {
+    Console().PutFile("C:\\QLREMOTE\\QUILLBAK.ICF", "[InstallPath]\r\nQuillbakPath=E:\\QB\r\n");
+    for (const char *home : {"\\", "\\\\"}) {
+        SCOPED_TRACE(home);
+        Register(home);
+        tagPRODUCT_INFO info = Blank();
+        EXPECT_EQ(AllowInstallation("TARGET", NULL, NULL, NULL, NULL, &info), 1);
+        EXPECT_EQ(info.bInstalled, 1);  // registered, if unusable
+        EXPECT_STREQ(info.szHomePath, "E:\\QB\\");
+    }
+}
+
 // ---- GetSilentConfigDefaults --------------------------------------------------------------
 TEST_F(Silent, AFolderWithOrWithoutItsBackslashGivesOneFile) {
     Register("D:\\Quillbak", "D:\\Alert");
