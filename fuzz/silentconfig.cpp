@@ -195,10 +195,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
 
     // ---- AllowInstallation ---------------------------------------------------------------
-    std::string registered;
+    std::string registered, alert;
     {
         CHarnRegistry registry(1, const_cast<char *>(machine.c_str()));
         registered = registry.GetQuillbakHomeDir();
+        alert = registry.GetAlertHomeDir();
     }
     {
         const bool connectFails = g & 2;
@@ -251,11 +252,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         RemoveFile(file);
         const std::string account = CText(c[kAccount]);
         const std::string password = "Pw:" + CText(c[kPassword]);
-        std::string alert;
-        {
-            CHarnRegistry registry(1, const_cast<char *>(machine.c_str()));
-            alert = registry.GetAlertHomeDir();
-        }
         const size_t slash = account.find('\\');
         const std::string domain = slash != std::string::npos && slash > 0 ? account.substr(0, slash) : machine;
         const std::string user = slash == std::string::npos ? account : account.substr(slash + 1);
