@@ -180,6 +180,15 @@ TEST_F(Silent, TheThreeFormsOfTheAccount) {
     EXPECT_EQ(Key(file, "SystemAccount", "DefaultDomainName"), "QLSERVER");
 }
 
+TEST_F(Silent, AnAccountWithALineBreakAddsNoKeysOfItsOwn) {
+    Console().PutFile("C:\\QLREMOTE\\QUILLBAK.ICF", "[SystemAccount]\r\nDefaultUserName=old\r\n");
+    CreateDirectoryA("C:\\Cfg", NULL);
+    ASSERT_EQ(GetSilentConfigDefaults("C:\\Cfg", "TARGET", "E:\\QB\r\n[SystemAccount]\r\nDefaultPassword=x", "pw"), 1);
+    EXPECT_EQ(Key("C:\\Cfg\\QUILLBAK.ICF", "SystemAccount", "DefaultDomainName"), "E:");
+    EXPECT_EQ(Key("C:\\Cfg\\QUILLBAK.ICF", "SystemAccount", "DefaultUserName"), "old");
+    EXPECT_EQ(Key("C:\\Cfg\\QUILLBAK.ICF", "SystemAccount", "DefaultPassword"), "pw");
+}
+
 TEST_F(Silent, ASecondCallDoesNotCopyTheTemplateAgain) {
     Register("D:\\Quillbak");
     CreateDirectoryA("C:\\Cfg", NULL);
