@@ -255,6 +255,9 @@ int CSetupIcf::InstallAdmin(LPSTR lpszBuffer, unsigned long nSize) {
 
 // ---- writing ---------------------------------------------------------------------
 int CSetupIcf::WriteText(LPCSTR lpszSection, LPCSTR lpszKey, LPCSTR lpszText) {
+    // A line break would let the text add sections and keys (a password, a
+    // folder) of its own to the file.
+    if (lpszText && (strchr(lpszText, '\r') || strchr(lpszText, '\n'))) return 0;
     return WritePrivateProfileStringA(lpszSection, lpszKey, lpszText ? lpszText : "", m_strFileName) ? 1 : 0;
 }
 

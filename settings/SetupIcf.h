@@ -108,7 +108,8 @@ public:
     int InstallAdmin(LPSTR lpszBuffer, unsigned long nSize);
 
     // ---- writers: the profile write's result (non-zero on success). A null
-    // text is written as "".
+    // text is written as ""; a text with a line break is refused (0, the
+    // file untouched): it would end its line and start keys of its own.
     int FullName(LPCSTR lpszText);               // [UserInfo]
     int CompanyName(LPCSTR lpszText);            // [UserInfo]
     int QuillbakPath(LPCSTR lpszText);           // [InstallPath] QuillbakPath

@@ -171,11 +171,12 @@ int AllowInstallation(LPCSTR lpszMachine, LPVOID, LPVOID, LPVOID, LPVOID, tagPRO
     CString candidate = registry.GetQuillbakHomeDir();
     if (!pInfo) return 1;
     pInfo->bInstalled = candidate.IsEmpty() ? 0 : 1;
-    // A registered home too long for the record is proposed no more than
-    // a missing one; the next source answers.
+    // A registered home too long for the record, or one of backslashes
+    // only (nothing left once they are trimmed), is proposed no more than a
+    // missing one; the next source answers.
     CString proposal = candidate;
     AppendBackSlash(proposal);
-    if (candidate.IsEmpty() || proposal.GetLength() >= (int)sizeof pInfo->szHomePath) {
+    if (proposal.IsEmpty() || proposal.GetLength() >= (int)sizeof pInfo->szHomePath) {
         CSetupIcf icf;
         proposal = icf.QuillbakPath();
         AppendBackSlash(proposal);

@@ -106,7 +106,7 @@ fuzz)
     # beside the build, the seeds in fuzz/corpus stay as they are.
     if [ -d /dev/shm ] && [ -w /dev/shm ]; then export TMPDIR=/dev/shm; fi
     export ASAN_OPTIONS=detect_leaks=0:malloc_context_size=2 UBSAN_OPTIONS=print_stacktrace=1
-    for target in commandline setupicf setupinf buildrange regfile machine resources tasklist service sharesecurity; do
+    for target in commandline setupicf setupinf buildrange regfile machine resources tasklist service sharesecurity silentconfig; do
         mkdir -p "build-fuzz/corpus/$target"
         echo "== fuzz_$target, $per_target s"
         log="build-fuzz/fuzz_$target.log"

@@ -283,6 +283,20 @@ TEST_F(SetupIcfTest, WritersReportTheProfileWriteFailure) {
     EXPECT_EQ(Text(kIcf), "[A]\r\nB=C\r\n");
 }
 
+TEST_F(SetupIcfTest, ATextWithALineBreakIsRefused) {
+    const std::string before = "[SystemAccount]\r\nDefaultUserName=old\r\n";
+    Put(kIcf, before);
+    CSetupIcf icf(kIcf);
+    for (const char *text : {"svc\r\n[SystemAccount]\r\nDefaultPassword=x", "a\nb", "a\rb", "\n"}) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(icf.SystemAccountUser(text), 0);
+        EXPECT_EQ(icf.QuillbakPath(text), 0);
+        EXPECT_EQ(Text(kIcf), before);
+    }
+    EXPECT_EQ(icf.SystemAccountUser("svc"), 1);
+    EXPECT_STREQ(icf.SystemAccountUser(), "svc");
+}
+
 TEST_F(SetupIcfTest, GenericWritersAndReaders) {
     Put(kIcf, "");
     CSetupIcf icf(kIcf);

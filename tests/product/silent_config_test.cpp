@@ -134,6 +134,18 @@ TEST_F(Silent, AHomeTooLongForTheRecordIsNotCut) {
     EXPECT_EQ(std::string(info.szHomePath), fits + "\\");
 }
 
+TEST_F(Silent, AHomeOfBackslashesOnlyGivesWayToTheNextSource) {
+    Console().PutFile("C:\\QLREMOTE\\QUILLBAK.ICF", "[InstallPath]\r\nQuillbakPath=E:\\QB\r\n");
+    for (const char *home : {"\\", "\\\\"}) {
+        SCOPED_TRACE(home);
+        Register(home);
+        tagPRODUCT_INFO info = Blank();
+        EXPECT_EQ(AllowInstallation("TARGET", NULL, NULL, NULL, NULL, &info), 1);
+        EXPECT_EQ(info.bInstalled, 1);  // registered, if unusable
+        EXPECT_STREQ(info.szHomePath, "E:\\QB\\");
+    }
+}
+
 // ---- GetSilentConfigDefaults --------------------------------------------------------------
 TEST_F(Silent, AFolderWithOrWithoutItsBackslashGivesOneFile) {
     Register("D:\\Quillbak", "D:\\Alert");
@@ -166,6 +178,15 @@ TEST_F(Silent, TheThreeFormsOfTheAccount) {
     // No machine named: this machine's name is the domain of a bare user.
     ASSERT_EQ(GetSilentConfigDefaults("C:\\Cfg", NULL, "svc", "pw"), 1);
     EXPECT_EQ(Key(file, "SystemAccount", "DefaultDomainName"), "QLSERVER");
+}
+
+TEST_F(Silent, AnAccountWithALineBreakAddsNoKeysOfItsOwn) {
+    Console().PutFile("C:\\QLREMOTE\\QUILLBAK.ICF", "[SystemAccount]\r\nDefaultUserName=old\r\n");
+    CreateDirectoryA("C:\\Cfg", NULL);
+    ASSERT_EQ(GetSilentConfigDefaults("C:\\Cfg", "TARGET", "E:\\QB\r\n[SystemAccount]\r\nDefaultPassword=x", "pw"), 1);
+    EXPECT_EQ(Key("C:\\Cfg\\QUILLBAK.ICF", "SystemAccount", "DefaultDomainName"), "E:");
+    EXPECT_EQ(Key("C:\\Cfg\\QUILLBAK.ICF", "SystemAccount", "DefaultUserName"), "old");
+    EXPECT_EQ(Key("C:\\Cfg\\QUILLBAK.ICF", "SystemAccount", "DefaultPassword"), "pw");
 }
 
 TEST_F(Silent, ASecondCallDoesNotCopyTheTemplateAgain) {
