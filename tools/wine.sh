@@ -191,7 +191,11 @@ final_property() { tr -d '\r' <"$1" | sed -n "s/^Property(S): $2 = //p" | tail -
 first_line() {
     case "$1" in
     SetQuillbakDatabaseType) echo '^SetQuillbakDatabaseType\(\) - SELECTDBTYPE is ' ;;
-    RemoveSQLDatabase | IsAdministrator | GetExistDatabaseType) echo '' ;;
+    InstallDiscoveryService) echo '^InstallDiscoveryService\(\) - ProdSubType = ' ;;
+    InstallVaxwall) echo '^ - Vaxguard Feature State \(' ;;
+    RemoveSQLDatabase | IsAdministrator | GetExistDatabaseType | CreateJobQueue) echo '' ;;
+    # Its lines go to QLBSHARE.LOG in the temporary folder, not to the installer log.
+    InstallTest) echo '' ;;
     *) echo "^$1\\(\\) - started\$" ;;
     esac
 }
@@ -280,6 +284,11 @@ package_step() {
     check "install: registry Server" test "$(reg_value "$key" Server)" = 'C:\Program Files\Quillbak\'
     check "install: registry Database" test "$(reg_value "$key" Database)" = VLDB
     check "install: product not registered" test "$(product_registered)" = yes
+    if listed_actions | grep -qx InstallTest; then
+        # InstallTest logs its home-share step to QLBSHARE.LOG in the temporary folder.
+        check "install: InstallTest wrote no QLBSHARE.LOG" \
+            grep -qa "Start to CreateQuillbakHomeShare" "$(find "$WINEPREFIX/drive_c/users" -iname QLBSHARE.LOG | head -n 1)"
+    fi
 
     # Removal.
     msiexec_run "$WINE_TIMEOUT" "$uninst" /x "$PRODUCT_CODE"
