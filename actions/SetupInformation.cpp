@@ -34,6 +34,18 @@ BOOL ChooseComponent(LPCSTR value, BOOL bEarlierProduct, BOOL bInstalledBefore) 
     return bEarlierProduct ? bInstalledBefore : TRUE;
 }
 
+namespace {
+// One component's switch from the configuration file: logged, chosen and
+// handed to the package's dialogs as "TRUE" or "FALSE".
+BOOL TakeComponent(MSIHANDLE hInstall, LPCSTR lpszLogFormat, LPCSTR value, LPCSTR lpszProperty, BOOL bEarlierProduct,
+                   BOOL bInstalledBefore) {
+    LogLine(hInstall, lpszLogFormat, value);
+    BOOL chosen = ChooseComponent(value, bEarlierProduct, bInstalledBefore);
+    MsiSetPropertyA(hInstall, lpszProperty, chosen ? "TRUE" : "FALSE");
+    return chosen;
+}
+}  // namespace
+
 // A line with a system error: the text is made here, where the error's type
 // is known, and logged as it stands.
 void LogError(MSIHANDLE hInstall, LPCSTR lpszFormat, DWORD dwError) {
@@ -250,23 +262,20 @@ UINT SetupInformation(MSIHANDLE hInstall) {
     char value[10];
     memset(value, 0, sizeof value);
     icf.InstallManager(value, sizeof value);
-    LogLine(hInstall, " - Manager = %s", value);
-    BOOL manager = ChooseComponent(value, earlier, CHarnRegistry::IsQuillbakManagerInstalled(HKEY_LOCAL_MACHINE));
-    MsiSetPropertyA(hInstall, "INSTALLMANGER", manager ? "TRUE" : "FALSE");
+    BOOL manager = TakeComponent(hInstall, " - Manager = %s", value, "INSTALLMANGER", earlier,
+                                 CHarnRegistry::IsQuillbakManagerInstalled(HKEY_LOCAL_MACHINE));
     g_Settings.InstallManager(manager ? 1 : 0);
 
     memset(value, 0, sizeof value);
     icf.InstallServer(value, sizeof value);
-    LogLine(hInstall, " - Server = %s", value);
-    BOOL server = ChooseComponent(value, earlier, CHarnRegistry::IsQuillbakServerInstalled(HKEY_LOCAL_MACHINE));
-    MsiSetPropertyA(hInstall, "INSTALLSERVER", server ? "TRUE" : "FALSE");
+    BOOL server = TakeComponent(hInstall, " - Server = %s", value, "INSTALLSERVER", earlier,
+                                CHarnRegistry::IsQuillbakServerInstalled(HKEY_LOCAL_MACHINE));
     g_Settings.InstallServer(server ? 1 : 0);
 
     memset(value, 0, sizeof value);
     icf.InstallAdmin(value, sizeof value);
-    LogLine(hInstall, " - Admin = %s", value);
-    BOOL admin = ChooseComponent(value, earlier, CHarnRegistry::IsQuillbakAdminInstalled(HKEY_LOCAL_MACHINE));
-    MsiSetPropertyA(hInstall, "INSTALLADMIN", admin ? "TRUE" : "FALSE");
+    BOOL admin = TakeComponent(hInstall, " - Admin = %s", value, "INSTALLADMIN", earlier,
+                               CHarnRegistry::IsQuillbakAdminInstalled(HKEY_LOCAL_MACHINE));
     g_Settings.InstallAdmin(admin ? 1 : 0);
 
     // An earlier product too old to say which components it had gets all.
