@@ -214,8 +214,13 @@ BOOL CShareSecurity::CreateShare(LPWSTR lpszNetName, LPWSTR lpszPath, LPWSTR lps
     return TRUE;
 }
 
+// Takes the new DACL over: it is freed on every failure.
 BOOL CShareSecurity::ReplaceDacl(PACL pNewDacl) {
-    if (!IsValidAcl(pNewDacl) || !IsValidSecurityDescriptor(m_pSD)) return Failed();
+    if (!IsValidAcl(pNewDacl) || !IsValidSecurityDescriptor(m_pSD)) {
+        Failed();
+        FreePart(pNewDacl);
+        return FALSE;
+    }
     BOOL saclPresent = FALSE, saclDefaulted = FALSE, ownerDefaulted = FALSE, groupDefaulted = FALSE;
     PACL sacl = NULL;
     PSID owner = NULL, group = NULL;

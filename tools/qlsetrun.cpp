@@ -22,6 +22,7 @@
 #include <fstream>
 #include <iostream>
 #include <sstream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -236,6 +237,26 @@ template <typename F> std::string CaptureStdout(F body) {
     return text;
 }
 
+// What is open after an action and was not before, as "QLSERVER Key from
+// RegOpenKeyExA" lines.
+std::vector<std::string> HandlesLeft(const std::vector<winsim::OpenHandleInfo> &before,
+                                     const std::vector<winsim::OpenHandleInfo> &after) {
+    auto line = [](const winsim::OpenHandleInfo &h) {
+        return h.machine + " " + h.kind + (h.openedBy.empty() ? "" : " from " + h.openedBy);
+    };
+    std::multiset<std::string> was;
+    for (auto &h : before) was.insert(line(h));
+    std::vector<std::string> left;
+    for (auto &h : after) {
+        auto it = was.find(line(h));
+        if (it != was.end())
+            was.erase(it);
+        else
+            left.push_back(line(h));
+    }
+    return left;
+}
+
 CustomAction FindAction(const std::string &name) {
     void *sym = dlsym(RTLD_DEFAULT, name.c_str());
     CustomAction fn = nullptr;
@@ -426,8 +447,11 @@ int main(int argc, char **argv) {
             a.faultInjected = fault != 0;
             if (fault)
                 a.result = (UINT)fault;
-            else
+            else {
+                std::vector<winsim::OpenHandleInfo> before = winsim::OpenHandles();
                 a.console = CaptureStdout([&] { a.result = fn(session); });
+                a.handlesLeft = HandlesLeft(before, winsim::OpenHandles());
+            }
             a.ran = true;
             a.outcome = OutcomeOf(name, a.result);
             ended = a.outcome.stops;

@@ -148,10 +148,15 @@ TEST_F(HomeShare, NoFailureLeavesTheShareOpen) {
             M().shares.erase("Quillbak$");
             ASSERT_TRUE(CComputer::CreateQuillbakHomeShare("C:\\Other", NULL, NULL));
             unsigned before = winsim::CallCount(fn);
+            std::string openBefore = winsim::DescribeOpenHandles();
             winsim::InjectFault(fn, ERROR_ACCESS_DENIED, winsim::FaultMode::Nth, nth);
             BOOL ok = CComputer::CreateQuillbakHomeShare("C:\\Program Files\\Quillbak", NULL, "svcbackup");
             bool fired = winsim::CallCount(fn) >= before + nth;
             winsim::ClearFaults();
+            // A free that failed keeps its block; nothing else may stay open.
+            if (std::string(fn) != "NetApiBufferFree") {
+                EXPECT_EQ(winsim::DescribeOpenHandles(), openBefore) << fn << " #" << nth;
+            }
             if (ok) {
                 ASSERT_TRUE(HasHomeShare()) << fn << " #" << nth;
                 EXPECT_EQ(ListOfHomeShare(), full) << fn << " #" << nth;
@@ -166,6 +171,7 @@ TEST_F(HomeShare, NoFailureLeavesTheShareOpen) {
         }
     }
     EXPECT_GT(failures, 20);
+    winsim::ForgetOpenHandles();  // the buffers whose free was made to fail
 }
 
 TEST_F(HomeShare, TheFinalListNotAppliedIsReported) {

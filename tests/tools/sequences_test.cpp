@@ -240,3 +240,18 @@ TEST(SequencesMaintenance, TheCurrentReleaseIsNotRepairedByAnOlderMedium) {
 }
 
 }  // namespace
+
+// Every action closes what it opens, in every sequence and on every image:
+// the runner lists what an action left open, and the list stays empty.
+TEST(SequencesHandles, NoActionLeavesAHandleOpen) {
+    const char *images[] = {"", "upgrade-allowed", "upgrade-refused", "current-layout", "earlier-harnock",
+                            "nt4-remote",  "plain-user", "program-running"};
+    for (const char *image : images) {
+        std::string machine = *image ? "--machine " + Example(image) + " " : "";
+        RunResult r = Report(machine + "--setup " + Example("setup-dir") +
+                             " --sequence install,maintenance,patch,upgrade,uninstall");
+        EXPECT_NE(r.output.find("== Handles left open\n   (none)\n"), std::string::npos)
+            << (*image ? image : "default machine") << "\n"
+            << r.output.substr(r.output.find("== Handles left open"), 400);
+    }
+}

@@ -61,6 +61,15 @@ SectionText ConsoleOutput(const Run &run, const Section &) {
     return Text(o.str());
 }
 
+// An action closes what it opens; what it left is shown, one line each
+// ("PostInstall: QLSERVER Key from RegOpenKeyExA").
+SectionText HandlesLeftOpen(const Run &run, const Section &) {
+    std::ostringstream o;
+    for (auto &a : run.actions)
+        for (auto &h : a.handlesLeft) o << a.name << ": " << h << "\n";
+    return Text(o.str());
+}
+
 SectionText PropertiesChanged(const Run &run, const Section &) {
     std::ostringstream o;
     const auto &before = run.propertiesBefore, &after = run.propertiesAfter;
@@ -387,6 +396,7 @@ const std::vector<Section> &Sections() {
         {"Installer log", "install.log", InstallerLog, InstallerLogShort, nullptr},
         {"Message boxes", "messageboxes.txt", MessageBoxes, nullptr, nullptr},
         {"Console output", "console.txt", ConsoleOutput, nullptr, nullptr},
+        {"Handles left open", "handles.txt", HandlesLeftOpen, nullptr, nullptr},
         {"Properties changed", "properties.txt", PropertiesChanged, nullptr, nullptr},
         {"Mailslot messages", "mailslots.txt", MailslotMessages, nullptr, nullptr},
         {"Registry changes", "changes.reg", RegistryChangesSection, nullptr, nullptr},

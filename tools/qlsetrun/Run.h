@@ -28,6 +28,7 @@ struct ActionRun {
     size_t eventBegin = 0, eventEnd = 0;    // its property events
     uint64_t startMs = 0, endMs = 0;        // machine clock
     std::string console;                    // what it printed on standard output
+    std::vector<std::string> handlesLeft;   // handles and blocks it opened and left open
 };
 
 struct Run {

@@ -416,6 +416,7 @@ BOOL DestroyDialogWindow(HWND hWnd) {
         Windows().erase(c);
     }
     if (g_focus == (uintptr_t)hWnd) g_focus = 0;
+    NoteClosed("Window", (uintptr_t)hWnd);
     Windows().erase((uintptr_t)hWnd);
     return TRUE;
 }
@@ -707,7 +708,9 @@ using namespace winsim;
 extern "C" HWND WINAPI CreateDialogParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent,
                                           DLGPROC lpDialogFunc, LPARAM dwInitParam) {
     WINSIM_FAULT_RETURN("CreateDialogParamA", (HWND) nullptr);
-    return CreateFromTemplate(hInstance, lpTemplateName, hWndParent, lpDialogFunc, dwInitParam, false);
+    HWND h = CreateFromTemplate(hInstance, lpTemplateName, hWndParent, lpDialogFunc, dwInitParam, false);
+    if (h && IsWindow(h)) NoteOpen("Window", (uintptr_t)h, "", "CreateDialogParamA");
+    return h;
 }
 
 extern "C" INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent,

@@ -64,6 +64,15 @@ bool ReleaseHandle(HANDLE h);  // false: not a handle
 unsigned CountHandles(const char *kind);  // open handles whose object is of that Kind()
 void ResetHandles();
 
+// Handle accounting (handles.cpp). NoteOpen: `id` of `kind` was handed out on
+// `machine` (empty: the local machine) by the last simulated call of this
+// thread (or by `openedBy`); NoteClosed undoes one NoteOpen of it (nothing when none is noted).
+// Kinds: "Key", "File", "Find", "Token", "LsaPolicy", "Service", ...
+void NoteCall(const char *function);
+void NoteOpen(const char *kind, uintptr_t id, const std::string &machine = "", const char *openedBy = nullptr);
+void NoteClosed(const char *kind, uintptr_t id);
+void ResetHandleAccounts();
+
 // Sets the thread's last error and returns `result`, for one-line failures:
 //   return Fail(FALSE, ERROR_FILE_NOT_FOUND);
 template <class R>

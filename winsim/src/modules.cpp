@@ -181,13 +181,17 @@ using namespace winsim;
 
 extern "C" HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
     WINSIM_FAULT_RETURN("LoadLibraryA", (HMODULE) nullptr);
-    return Load(lpLibFileName, 0);
+    HMODULE h = Load(lpLibFileName, 0);
+    if (h) NoteOpen("Module", (uintptr_t)h, "", "LoadLibraryA");
+    return h;
 }
 
 extern "C" HMODULE WINAPI LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWORD dwFlags) {
     WINSIM_FAULT_RETURN("LoadLibraryExA", (HMODULE) nullptr);
     if (hFile) return Fail<HMODULE>(nullptr, ERROR_INVALID_PARAMETER);
-    return Load(lpLibFileName, dwFlags);
+    HMODULE h = Load(lpLibFileName, dwFlags);
+    if (h) NoteOpen("Module", (uintptr_t)h, "", "LoadLibraryExA");
+    return h;
 }
 
 extern "C" FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
@@ -215,6 +219,7 @@ extern "C" BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
     auto it = Modules().modules.find((uintptr_t)hLibModule);
     if (it == Modules().modules.end()) return Fail(FALSE, ERROR_MOD_NOT_FOUND);
     Module &m = it->second;
+    NoteClosed("Module", (uintptr_t)hLibModule);
     if (m.builtin) return TRUE;  // the library under test stays loaded
     if (--m.refs == 0) {
         void *dl = m.dl;

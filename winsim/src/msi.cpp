@@ -50,6 +50,7 @@ MSIHANDLE AddHandle(std::shared_ptr<MsiObject> object) {
     MsiHandleTable &t = Table();
     if (t.next == 0) t.next = 1;
     MSIHANDLE h = t.next++;
+    NoteOpen("MsiHandle", h);
     t.objects[h] = std::move(object);
     return h;
 }
@@ -217,6 +218,7 @@ extern "C" UINT WINAPI MsiCloseHandle(MSIHANDLE hAny) {
     if (hAny == 0) return ERROR_SUCCESS;
     auto it = Table().objects.find(hAny);
     if (it == Table().objects.end()) return ERROR_INVALID_HANDLE;
+    NoteClosed("MsiHandle", hAny);
     Table().objects.erase(it);
     return ERROR_SUCCESS;
 }
@@ -226,6 +228,7 @@ extern "C" UINT WINAPI MsiCloseAllHandles(void) {
     WINSIM_FAULT_RETURN_CODE("MsiCloseAllHandles");
     std::lock_guard<std::recursive_mutex> g(WorldLock());
     UINT n = (UINT)Table().objects.size();
+    for (auto &kv : Table().objects) NoteClosed("MsiHandle", kv.first);
     Table().objects.clear();
     return n;
 }

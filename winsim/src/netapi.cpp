@@ -73,6 +73,7 @@ std::set<void *> &LsaBuffers() {
     static std::set<void *> *s = new std::set<void *>();
     return *s;
 }
+const char *BufferKind(const std::set<void *> &owner) { return &owner == &LsaBuffers() ? "LsaMemory" : "NetBuffer"; }
 
 // One block: fixed records first, then the texts and descriptors they point to.
 class Packer {
@@ -96,6 +97,7 @@ public:
         BYTE *p = (BYTE *)calloc(Size(), 1);
         if (!p) return nullptr;
         if (!tail_.empty()) memcpy(p + fixed_, tail_.data(), tail_.size());
+        NoteOpen(BufferKind(owner), (uintptr_t)p);
         std::lock_guard<std::mutex> g(BufferLock());
         owner.insert(p);
         return p;
@@ -109,6 +111,7 @@ private:
 BYTE *NewBuffer(std::set<void *> &owner, size_t size) {
     BYTE *p = (BYTE *)calloc(size ? size : 1, 1);
     if (!p) return nullptr;
+    NoteOpen(BufferKind(owner), (uintptr_t)p);
     std::lock_guard<std::mutex> g(BufferLock());
     owner.insert(p);
     return p;
@@ -119,6 +122,7 @@ bool FreeBuffer(std::set<void *> &owner, void *p) {
         std::lock_guard<std::mutex> g(BufferLock());
         if (!owner.erase(p)) return false;
     }
+    NoteClosed(BufferKind(owner), (uintptr_t)p);
     free(p);
     return true;
 }

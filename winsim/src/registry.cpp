@@ -374,6 +374,7 @@ HKEY NewKeyHandle(std::shared_ptr<RegKey> key, REGSAM access, const std::string 
     while (t.next >= 0x7FFFFFF0u || t.keys.count(t.next)) t.next = t.next >= 0x7FFFFFF0u ? 0x20000000 : t.next + 4;
     uintptr_t h = t.next;
     t.next += 4;
+    NoteOpen("Key", h, machine);
     t.keys[h] = KeyHandle{std::move(key), access, machine, classes, std::move(classesPath)};
     return (HKEY)h;
 }
@@ -894,6 +895,7 @@ extern "C" LONG WINAPI RegCloseKey(HKEY hKey) {
     auto it = keys.find((uintptr_t)hKey);
     if (!hKey || it == keys.end()) return ERROR_INVALID_HANDLE;
     keep = std::move(it->second.key);
+    winsim::NoteClosed("Key", (uintptr_t)hKey);
     keys.erase(it);
     return ERROR_SUCCESS;
 }

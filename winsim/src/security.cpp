@@ -380,11 +380,15 @@ std::set<void *> &HeapBlocks() {
     static std::set<void *> *s = new std::set<void *>();
     return *s;
 }
+const char *BlockKind(const std::set<void *> &blocks) {
+    return &blocks == &SidBlocks() ? "Sid" : &blocks == &HeapBlocks() ? "HeapMemory" : "PrivateSecurity";
+}
 
 void *KeepBlock(std::set<void *> &blocks, const void *data, size_t size) {
     void *p = malloc(size ? size : 1);
     if (!p) return nullptr;
     if (data) memcpy(p, data, size);
+    NoteOpen(BlockKind(blocks), (uintptr_t)p);
     std::lock_guard<std::mutex> g(BlockLock());
     blocks.insert(p);
     return p;
@@ -395,6 +399,7 @@ bool DropBlock(std::set<void *> &blocks, void *p) {
         std::lock_guard<std::mutex> g(BlockLock());
         if (!blocks.erase(p)) return false;
     }
+    NoteClosed(BlockKind(blocks), (uintptr_t)p);
     free(p);
     return true;
 }

@@ -38,10 +38,15 @@ ScTable &Table() {
     return *t;
 }
 
+const char *ScKindName(ScObject::Kind k) {
+    return k == ScObject::Manager ? "ServiceManager" : k == ScObject::Service ? "Service" : "ServiceLock";
+}
+
 uintptr_t NewScHandle(const ScObject &o) {
     ScTable &t = Table();
     uintptr_t h = t.next;
     t.next += 4;
+    NoteOpen(ScKindName(o.kind), h, o.machineName);
     t.objects.emplace(h, o);
     return h;
 }
@@ -581,6 +586,7 @@ extern "C" BOOL WINAPI CloseServiceHandle(SC_HANDLE hSCObject) {
     auto it = objects.find((uintptr_t)hSCObject);
     if (it == objects.end() || it->second.kind == ScObject::Lock) return Fail(FALSE, ERROR_INVALID_HANDLE);
     ScObject o = it->second;
+    winsim::NoteClosed(winsim::ScKindName(o.kind), (uintptr_t)hSCObject);
     objects.erase(it);
     if (o.kind == ScObject::Service && winsim::FindMachine(o.machineName) == o.machine) {
         auto &records = o.machine->serviceManager.records;
@@ -837,6 +843,7 @@ extern "C" BOOL WINAPI UnlockServiceDatabase(SC_LOCK ScLock) {
     ScObject *o = winsim::Lookup(ScLock, ScObject::Lock);
     if (!o || o->machine->serviceManager.lock != (uintptr_t)ScLock) return Fail(FALSE, ERROR_INVALID_SERVICE_LOCK);
     o->machine->serviceManager.lock = 0;
+    winsim::NoteClosed("ServiceLock", (uintptr_t)ScLock);
     winsim::Table().objects.erase((uintptr_t)ScLock);
     return TRUE;
 }

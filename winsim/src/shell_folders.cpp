@@ -81,6 +81,7 @@ public:
         if (p) {
             std::lock_guard<std::recursive_mutex> g(WorldLock());
             ItemLists().insert(p);
+            NoteOpen("ItemList", (uintptr_t)p);
         }
         return p;
     }
@@ -96,6 +97,8 @@ public:
         if (p) {
             ItemLists().erase(pv);
             ItemLists().insert(p);
+            NoteClosed("ItemList", (uintptr_t)pv);
+            NoteOpen("ItemList", (uintptr_t)p);
         }
         return p;
     }
@@ -103,7 +106,10 @@ public:
         if (!pv) return;
         std::lock_guard<std::recursive_mutex> g(WorldLock());
         // Only what this allocator handed out is released.
-        if (ItemLists().erase(pv)) free(pv);
+        if (ItemLists().erase(pv)) {
+            NoteClosed("ItemList", (uintptr_t)pv);
+            free(pv);
+        }
     }
     SIZE_T STDMETHODCALLTYPE GetSize(void *) override { return (SIZE_T)-1; }
     int STDMETHODCALLTYPE DidAlloc(void *pv) override {
@@ -147,6 +153,7 @@ extern "C" HRESULT WINAPI CoInitialize(LPVOID) {
     if (DWORD fault = TakeFault("CoInitialize")) return (HRESULT)(0x80070000u | (fault & 0xFFFF));
     std::lock_guard<std::recursive_mutex> g(WorldLock());
     ++ComCount();
+    NoteOpen("Com", 0);
     // A thread that already entered answers S_FALSE, and must still leave once more.
     return t_comDepth++ == 0 ? S_OK : S_FALSE;
 }
@@ -157,6 +164,7 @@ extern "C" void WINAPI CoUninitialize(void) {
     if (t_comDepth == 0) return;
     --t_comDepth;
     --ComCount();
+    NoteClosed("Com", 0);
 }
 
 extern "C" HRESULT WINAPI SHGetMalloc(IMalloc **ppMalloc) {

@@ -651,6 +651,7 @@ extern "C" HLOCAL WINAPI LocalAlloc(UINT uFlags, SIZE_T uBytes) {
     if (uFlags & ~(UINT)(LMEM_FIXED | LMEM_ZEROINIT)) return Fail<HLOCAL>(nullptr, ERROR_INVALID_PARAMETER);
     void *p = (uFlags & LMEM_ZEROINIT) ? calloc(uBytes ? uBytes : 1, 1) : malloc(uBytes ? uBytes : 1);
     if (!p) return Fail<HLOCAL>(nullptr, ERROR_NOT_ENOUGH_MEMORY);
+    NoteOpen("LocalMemory", (uintptr_t)p);
     std::lock_guard<std::mutex> g(LocalLock());
     LocalBlocks()[p] = uBytes;
     return p;
@@ -666,6 +667,7 @@ extern "C" HLOCAL WINAPI LocalFree(HLOCAL hMem) {
         if (it == LocalBlocks().end()) return Fail<HLOCAL>(hMem, ERROR_INVALID_HANDLE);
         LocalBlocks().erase(it);
     }
+    NoteClosed("LocalMemory", (uintptr_t)hMem);
     free(hMem);
     return nullptr;
 }

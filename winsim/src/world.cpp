@@ -271,6 +271,7 @@ void RunHook(const std::function<void()> &callback) {
 }  // namespace
 
 DWORD TakeFault(const char *function) {
+    NoteCall(function);
     std::function<void()> hook;
     {
         std::lock_guard<std::recursive_mutex> g(WorldLock());
@@ -327,6 +328,7 @@ void ResetWorld() {
     std::lock_guard<std::recursive_mutex> g(WorldLock());
     World &w = TheWorld();
     ResetHandles();
+    ResetHandleAccounts();
     ResetRegistryHandles();
     ResetModules();
     ResetInstallerHandles();
@@ -414,6 +416,7 @@ HANDLE NewHandle(std::shared_ptr<KernelObject> object) {
     HandleTable &t = Handles();
     uintptr_t h = t.next;
     t.next += 4;  // kernel handles are multiples of four
+    NoteOpen(object->Kind(), h);
     t.objects[h] = std::move(object);
     return (HANDLE)h;
 }
@@ -430,6 +433,7 @@ bool ReleaseHandle(HANDLE h) {
     auto it = Handles().objects.find((uintptr_t)h);
     if (it == Handles().objects.end()) return false;
     keep = std::move(it->second);
+    NoteClosed(keep->Kind(), (uintptr_t)h);
     Handles().objects.erase(it);
     return true;
 }

@@ -599,6 +599,27 @@ bool CheckPassword(const Machine &m, const std::string &user, const std::string 
 std::vector<std::string> AliasMembers(const Machine &m, const std::string &alias);
 std::vector<std::string> DescribeAccounts(const Machine &m);
 unsigned OpenTokenHandles();
+// Handle accounting: what the simulated calls handed out and nobody closed
+// or freed yet, on every machine. Kinds: "Key" (registry), "File", "Find",
+// "Token", "Process", "Thread", "Mutex", "Mailslot", "MailslotClient",
+// "LsaPolicy", "LsaAccount", "ServiceManager", "Service", "ServiceLock",
+// "MsiHandle", "Module" (one per load), "NetBuffer", "LsaMemory",
+// "LocalMemory", "HeapMemory", "Sid", "PrivateSecurity", "ItemList",
+// "Window" (a modeless dialog), "Com" (one per successful CoInitialize).
+// `openedBy` is the function that handed it out. A handle counts on the
+// machine it belongs to (a remote registry key on the remote machine), a
+// kernel handle or block on the machine that was local when it was made.
+struct OpenHandleInfo {
+    std::string machine, kind, openedBy;
+};
+std::vector<OpenHandleInfo> OpenHandles();
+unsigned OpenHandleCount(const Machine &m, const std::string &kind = "");
+// One line per machine, kind and function ("QLSERVER Key from
+// RegOpenKeyExA (2)"), empty when nothing is open.
+std::string DescribeOpenHandles();
+// Forgets what is open now: for a test that made a close or free fail on
+// purpose, whose handle or block then stays open by design.
+void ForgetOpenHandles();
 // The network connections the local machine holds, in the order made:
 // "\\SERVER\SHARE" (or "\\SERVER") in upper case, the user given (empty:
 // the user running the program) and how many times it was made.
