@@ -3,6 +3,8 @@
 # is missing (Debian 12; run as root).
 #   run       build the Linux library and run qlsetrun on the default machine
 #   test      build and run the whole test suite
+#   faults    the fault sweep report: each Win32 function the library calls,
+#             its call sites and the tests that make it fail (build/faults-report.txt)
 #   sanitize  the suite under AddressSanitizer and UndefinedBehaviorSanitizer
 #   windows   cross-build QLSETGUI.dll (i686, and x86_64 for wine64) and check its exports
 #   bench     build the benchmarks (not run)
@@ -63,6 +65,15 @@ test)
     configure build
     cmake --build build -j "$JOBS"
     ctest --test-dir build --output-on-failure -j "$JOBS"
+    ;;
+faults)
+    linux_deps
+    need python3
+    configure build
+    cmake --build build -j "$JOBS"
+    rm -f build/faults.log
+    WINSIM_FAULT_LOG="$PWD/build/faults.log" ctest --test-dir build -j "$JOBS" >/dev/null
+    python3 tools/faults.py build
     ;;
 sanitize)
     linux_deps

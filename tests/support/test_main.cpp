@@ -6,6 +6,7 @@
 #include <winsim/machine.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,11 @@ namespace {
 std::vector<std::string> g_leaks;
 
 class FreshWorld : public ::testing::EmptyTestEventListener {
-    void OnTestStart(const ::testing::TestInfo &) override {
+    void OnTestStart(const ::testing::TestInfo &info) override {
+        // The fault log names the test that made a call fail; programs the
+        // test starts (qlsetrun) inherit the name.
+        std::string name = std::string(info.test_suite_name()) + "." + info.name();
+        setenv("WINSIM_FAULT_LABEL", name.c_str(), 1);
         winsim::ResetWorld();
         winsim::CreateDefaultMachine();
     }

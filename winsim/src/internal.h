@@ -73,6 +73,10 @@ void NoteOpen(const char *kind, uintptr_t id, const std::string &machine = "", c
 void NoteClosed(const char *kind, uintptr_t id);
 void ResetHandleAccounts();
 
+// Appends an injected failure that `function` took to the fault log, when
+// WINSIM_FAULT_LOG names one (faultlog.cpp).
+void RecordTakenFault(const char *function);
+
 // Sets the thread's last error and returns `result`, for one-line failures:
 //   return Fail(FALSE, ERROR_FILE_NOT_FOUND);
 template <class R>

@@ -285,25 +285,14 @@ DWORD TakeFault(const char *function) {
     auto it = w.faults.find(function);
     if (it == w.faults.end()) return 0;
     Fault &f = it->second;
-    switch (f.mode) {
-    case FaultMode::Always:
-        return f.error;
-    case FaultMode::Once: {
-        DWORD e = f.error;
-        w.faults.erase(it);
-        return e;
+    if (f.mode == FaultMode::Nth && f.remaining > 0) {
+        --f.remaining;
+        return 0;
     }
-    case FaultMode::Nth:
-        if (f.remaining > 0) {
-            --f.remaining;
-            return 0;
-        } else {
-            DWORD e = f.error;
-            w.faults.erase(it);
-            return e;
-        }
-    }
-    return 0;
+    DWORD e = f.error;
+    if (f.mode != FaultMode::Always) w.faults.erase(it);
+    RecordTakenFault(function);
+    return e;
 }
 
 // ---- machines ---------------------------------------------------------------------
