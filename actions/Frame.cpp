@@ -102,8 +102,10 @@ int SendLogLine(MSIHANDLE hInstall, LPCSTR text, LPCSTR lpszFormat, LPCSTR lpszA
                 bool textArgument) {
     if (hInstall != 0) {
         MSIHANDLE record = MsiCreateRecord(1);
-        MsiRecordSetStringA(record, 0, LiteralTemplate(text));
-        int result = MsiProcessMessage(hInstall, INSTALLMESSAGE_INFO, record);
+        // A record without its text would reach the log as a bare field list.
+        int result = -1;
+        if (MsiRecordSetStringA(record, 0, LiteralTemplate(text)) == ERROR_SUCCESS)
+            result = MsiProcessMessage(hInstall, INSTALLMESSAGE_INFO, record);
         MsiCloseHandle(record);
         return result;
     }
@@ -145,8 +147,9 @@ int LogLine(MSIHANDLE hInstall, LPCSTR lpszFormat, long nArgument) {
 namespace {
 void ShowInstallerMessage(MSIHANDLE hInstall, INSTALLMESSAGE kind, LPCSTR lpszText) {
     MSIHANDLE record = MsiCreateRecord(1);
-    MsiRecordSetStringA(record, 0, LiteralTemplate(lpszText));
-    MsiProcessMessage(hInstall, kind, record);
+    // Without its text the user would see an empty box.
+    if (MsiRecordSetStringA(record, 0, LiteralTemplate(lpszText)) == ERROR_SUCCESS)
+        MsiProcessMessage(hInstall, kind, record);
     MsiCloseHandle(record);
 }
 }  // namespace

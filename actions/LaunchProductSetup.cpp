@@ -118,7 +118,10 @@ BOOL GetIEVersion(int *pnMajor, int *pnMinor) {
 
 int UpdateInternetExplorer(MSIHANDLE hInstall) {
     char system[MAX_PATH] = "";
-    GetSystemDirectoryA(system, sizeof system);
+    UINT systemChars = GetSystemDirectoryA(system, sizeof system);
+    // Without the system directory the name would be "\ComCTL32.dll" of
+    // the current drive, some other file: no version is read then.
+    if (systemChars == 0 || systemChars >= sizeof system) system[0] = '\0';
     CString controls;
     controls.Format("%s\\ComCTL32.dll", system);
 
@@ -128,7 +131,7 @@ int UpdateInternetExplorer(MSIHANDLE hInstall) {
         command.Format("%sVM_SIE5.exe", g_Settings.SourcePath());
     } else {
         DWORD handle = 0;
-        DWORD size = GetFileVersionInfoSizeA(controls, &handle);
+        DWORD size = system[0] ? GetFileVersionInfoSizeA(controls, &handle) : 0;
         BOOL read = FALSE;
         WORD high = 0, low = 0;
         if (size) {

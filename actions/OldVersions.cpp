@@ -123,8 +123,12 @@ BOOL IsProtectedFolder(LPCSTR lpszPath) {
     memset(windows, 0, sizeof windows);
     char system[MAX_PATH + 1];
     memset(system, 0, sizeof system);
-    GetWindowsDirectoryA(windows, MAX_PATH);
-    GetSystemDirectoryA(system, MAX_PATH);
+    // Without either folder there is no telling what a deletion would take
+    // with it: nothing is given up then.
+    UINT windowsChars = GetWindowsDirectoryA(windows, MAX_PATH);
+    if (windowsChars == 0 || windowsChars >= MAX_PATH) return TRUE;
+    UINT systemChars = GetSystemDirectoryA(system, MAX_PATH);
+    if (systemChars == 0 || systemChars >= MAX_PATH) return TRUE;
     CString programFiles;
     HKEY key = NULL;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0, KEY_READ, &key) ==
@@ -139,14 +143,12 @@ BOOL IsProtectedFolder(LPCSTR lpszPath) {
             programFiles = value;
         RegCloseKey(key);
     }
-    if (programFiles.IsEmpty() && windows[0]) {
+    if (programFiles.IsEmpty()) {
         programFiles = CString(windows).Left(3) + "Program Files";
     }
-    const CString guarded[] = {windows[0] ? FullFolderPath(windows) : CString(),
-                               system[0] ? FullFolderPath(system) : CString(),
-                               programFiles.IsEmpty() ? CString() : FullFolderPath(programFiles)};
+    const CString guarded[] = {FullFolderPath(windows), FullFolderPath(system), FullFolderPath(programFiles)};
     for (const CString &other : guarded)
-        if (IsSameOrAncestor(folder, other)) return TRUE;
+        if (other.IsEmpty() || IsSameOrAncestor(folder, other)) return TRUE;
     return FALSE;
 }
 

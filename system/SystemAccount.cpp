@@ -100,8 +100,17 @@ CSystemAccount::CSystemAccount(const CSystemAccount &other) : m_pszAccountServer
 
 CSystemAccount &CSystemAccount::operator=(const CSystemAccount &other) {
     if (this != &other) {
+        // The copy is made first: when the controller's name cannot be
+        // copied this account stays whole instead of half the other one.
+        CSystemAccount copy(other);
         FreeServer();
-        CopyFrom(other);
+        m_strMachine = copy.m_strMachine;
+        m_strDomain = copy.m_strDomain;
+        m_strUser = copy.m_strUser;
+        m_strPassword = copy.m_strPassword;
+        m_bLocalAccount = copy.m_bLocalAccount;
+        m_pszAccountServer = copy.m_pszAccountServer;
+        copy.m_pszAccountServer = NULL;
     }
     return *this;
 }

@@ -1275,15 +1275,23 @@ extern "C" BOOL WINAPI AccessCheck(PSECURITY_DESCRIPTOR pSecurityDescriptor, HAN
 }
 
 // ---- process heap ------------------------------------------------------------------------------
-extern "C" HANDLE WINAPI GetProcessHeap(void) {
-    WINSIM_FAULT_RETURN("GetProcessHeap", (HANDLE) nullptr);
+namespace {
+// The heap's handle without the fault gate: the heap functions' own check
+// neither counts as the program's call nor takes a failure meant for it.
+HANDLE TheProcessHeap() {
     static int heap;
     return (HANDLE)&heap;
+}
+}  // namespace
+
+extern "C" HANDLE WINAPI GetProcessHeap(void) {
+    WINSIM_FAULT_RETURN("GetProcessHeap", (HANDLE) nullptr);
+    return TheProcessHeap();
 }
 
 extern "C" LPVOID WINAPI HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes) {
     WINSIM_FAULT_RETURN("HeapAlloc", (LPVOID) nullptr);
-    if (hHeap != GetProcessHeap()) return Fail<LPVOID>(nullptr, ERROR_INVALID_HANDLE);
+    if (hHeap != TheProcessHeap()) return Fail<LPVOID>(nullptr, ERROR_INVALID_HANDLE);
     void *p = KeepBlock(HeapBlocks(), nullptr, dwBytes);
     if (!p) return Fail<LPVOID>(nullptr, ERROR_NOT_ENOUGH_MEMORY);
     if (dwFlags & HEAP_ZERO_MEMORY) memset(p, 0, dwBytes);
@@ -1292,7 +1300,7 @@ extern "C" LPVOID WINAPI HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes) 
 
 extern "C" BOOL WINAPI HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem) {
     WINSIM_FAULT_RETURN("HeapFree", FALSE);
-    if (hHeap != GetProcessHeap()) return Fail(FALSE, ERROR_INVALID_HANDLE);
+    if (hHeap != TheProcessHeap()) return Fail(FALSE, ERROR_INVALID_HANDLE);
     if (!lpMem) return TRUE;
     if (!DropBlock(HeapBlocks(), lpMem)) return Fail(FALSE, ERROR_INVALID_PARAMETER);
     return TRUE;
