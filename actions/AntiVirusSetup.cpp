@@ -18,6 +18,17 @@ CString SystemErrorText(DWORD code) {
     return text;
 }
 
+DWORD ChildExitCode(HANDLE hProcess) {
+    DWORD code = 0;
+    if (WaitForSingleObject(hProcess, INFINITE) == WAIT_FAILED || !GetExitCodeProcess(hProcess, &code)) {
+        // Neither the end nor the code is known: the failure stands in for
+        // the code, so that it is never logged as a success.
+        code = GetLastError();
+        if (code == NO_ERROR) code = ERROR_GEN_FAILURE;
+    }
+    return code;
+}
+
 namespace {
 
 // The full path of a name relative to the current directory; empty when it
@@ -106,9 +117,7 @@ UINT RunVaxwallSetup(MSIHANDLE hInstall, BOOL *pbStarted) {
         return 0;
     }
     if (pbStarted) *pbStarted = TRUE;
-    WaitForSingleObject(pi.hProcess, INFINITE);
-    DWORD code = 0;
-    GetExitCodeProcess(pi.hProcess, &code);
+    DWORD code = ChildExitCode(pi.hProcess);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     if (code == 0)

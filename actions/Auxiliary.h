@@ -44,6 +44,9 @@ int SetServiceAccount(LPSTR lpszMessage, MSIHANDLE hInstall);
 
 // The system's text for an error or exit code (at most 255 characters).
 CString SystemErrorText(DWORD code);
+// Waits for a program started here to end and returns its exit code; the
+// system error when the wait or the code's read fails (never 0 then).
+DWORD ChildExitCode(HANDLE hProcess);
 
 // The anti-virus step of InstallVaxwall; *pbStarted tells whether its
 // installer was started at all (a result of 0 also means "nothing ran").

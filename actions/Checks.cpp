@@ -204,8 +204,9 @@ extern "C" UINT WINAPI AllowUninstall(MSIHANDLE hInstall) {
     }
 
     HANDLE running = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, "QuillbakIsRunning");
-    if (running) {
-        CloseHandle(running);
+    // A mutex this account may not open exists all the same.
+    if (running || GetLastError() == ERROR_ACCESS_DENIED) {
+        if (running) CloseHandle(running);
         MsiSetPropertyA(hInstall, "ERRORMSG", LoadMessage(57430));
         return QL_USER_EXIT;
     }

@@ -168,9 +168,7 @@ int UpdateInternetExplorer(MSIHANDLE hInstall) {
         return 0;
     }
     HWND wait = OpenWaitWindow(Cut(LoadMessage(IDS_PLEASE_WAIT_BROWSER), kWaitTextChars));
-    WaitForSingleObject(pi.hProcess, INFINITE);
-    DWORD code = 0;
-    GetExitCodeProcess(pi.hProcess, &code);
+    DWORD code = ChildExitCode(pi.hProcess);
     if (code == 0)
         LogLine(hInstall, "Launched %s successful", command);
     else

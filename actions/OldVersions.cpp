@@ -400,16 +400,19 @@ int RemoveOldOptionRegistrations(MSIHANDLE hInstall) {
 }
 
 BOOL RemoveProgramGroup(LPCSTR lpszGroupName) {
+    // The allocator first: without it the item list could not be freed.
+    IMalloc *allocator = NULL;
+    if (FAILED(SHGetMalloc(&allocator)) || !allocator) return FALSE;
     LPITEMIDLIST items = NULL;
-    if (FAILED(SHGetSpecialFolderLocation(NULL, CSIDL_PROGRAMS, &items)) || !items) return FALSE;
+    if (FAILED(SHGetSpecialFolderLocation(NULL, CSIDL_PROGRAMS, &items)) || !items) {
+        allocator->Release();
+        return FALSE;
+    }
     char folder[MAX_PATH + 1];
     memset(folder, 0, sizeof folder);
     BOOL got = SHGetPathFromIDListA(items, folder);
-    IMalloc *allocator = NULL;
-    if (SUCCEEDED(SHGetMalloc(&allocator)) && allocator) {
-        allocator->Free(items);
-        allocator->Release();
-    }
+    allocator->Free(items);
+    allocator->Release();
     if (!got || folder[0] == '\0') return FALSE;
     // A group name must name a folder below Programs, not Programs itself.
     if (!lpszGroupName || !*lpszGroupName) return FALSE;

@@ -196,8 +196,9 @@ void RemoveStartMenuGroup(LPCSTR lpszGroup) {
     HRESULT com = CoInitialize(NULL);
     IMalloc *allocator = NULL;
     if (FAILED(SHGetMalloc(&allocator))) allocator = NULL;
-    CString programsPath = ShellFolder(allocator, programs);
-    CString startupPath = ShellFolder(allocator, startup);
+    // Without the allocator no item list is asked for: it could not be freed.
+    CString programsPath = allocator ? ShellFolder(allocator, programs) : CString();
+    CString startupPath = allocator ? ShellFolder(allocator, startup) : CString();
     if (allocator) allocator->Release();
     if (!programsPath.IsEmpty() && !startupPath.IsEmpty() && IsGroupName(lpszGroup))
         CComputer::DeleteTree(programsPath + "\\" + lpszGroup);

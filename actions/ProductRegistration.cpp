@@ -73,22 +73,26 @@ DWORD SecondsSince1970(const FILETIME &ft) {
 
 // The current time as time() gives it, and the start of tomorrow in local
 // time as mktime() gives it for today's date with the day advanced by one.
-void JobTimes(DWORD &now, DWORD &tomorrow) {
+// FALSE when either cannot be had.
+BOOL JobTimes(DWORD &now, DWORD &tomorrow) {
     SYSTEMTIME st;
     FILETIME ft;
+    now = tomorrow = 0;
     GetSystemTime(&st);
-    now = SystemTimeToFileTime(&st, &ft) ? SecondsSince1970(ft) : 0;
+    if (!SystemTimeToFileTime(&st, &ft)) return FALSE;
+    now = SecondsSince1970(ft);
     GetLocalTime(&st);
     st.wHour = st.wMinute = st.wSecond = st.wMilliseconds = 0;
     st.wDayOfWeek = 0;
     FILETIME local, utc;
-    tomorrow = 0;
-    if (!SystemTimeToFileTime(&st, &local)) return;
+    if (!SystemTimeToFileTime(&st, &local)) return FALSE;
     unsigned long long ticks = ((unsigned long long)local.dwHighDateTime << 32) | local.dwLowDateTime;
     ticks += 86400ULL * kTicksPerSecond;
     local.dwLowDateTime = (DWORD)ticks;
     local.dwHighDateTime = (DWORD)(ticks >> 32);
-    if (LocalFileTimeToFileTime(&local, &utc)) tomorrow = SecondsSince1970(utc);
+    if (!LocalFileTimeToFileTime(&local, &utc)) return FALSE;
+    tomorrow = SecondsSince1970(utc);
+    return TRUE;
 }
 
 void Put16(BYTE *record, size_t offset, WORD value) { memcpy(record + offset, &value, sizeof value); }
@@ -131,6 +135,13 @@ extern "C" UINT WINAPI CreateJobQueue(MSIHANDLE hInstall) {
         free(items);
         return QL_SUCCESS;
     }
+    // A job dated 1970 would run at once: without its times the queue is
+    // left as it is, its maintenance job included.
+    DWORD now = 0, tomorrow = 0;
+    if (!JobTimes(now, tomorrow)) {
+        free(items);
+        return QL_SUCCESS;
+    }
     // The queue holds at most one maintenance job: one that is kept stays,
     // any other is replaced.
     const DWORD room = kJobItemsSize / sizeof(tagQJOBITEM);
@@ -147,8 +158,6 @@ extern "C" UINT WINAPI CreateJobQueue(MSIHANDLE hInstall) {
 
     BYTE job[kJobRecordSize];
     memset(job, 0, sizeof job);
-    DWORD now = 0, tomorrow = 0;
-    JobTimes(now, tomorrow);
     Put16(job, 4, (WORD)kMaintenanceJobType);
     Put16(job, 8, 0);
     Put32(job, 56, now);

@@ -47,6 +47,10 @@ BOOL LockEnd(HANDLE file, DWORD length, DWORD *end) {
     return FALSE;
 }
 
+// A failed move leaves the pointer where it was, at the start of the file
+// just opened: a line written there would overwrite the oldest lines.
+BOOL AtEnd(DWORD end) { return end != INVALID_SET_FILE_POINTER || GetLastError() == NO_ERROR; }
+
 }  // namespace
 
 CLog::CLog(LPCSTR lpszLogFile) : m_strLogFile(lpszLogFile ? lpszLogFile : "") {}
@@ -94,7 +98,7 @@ int CLog::AppendLine(LPCSTR lpszLogFile, LPCSTR lpszMessage) {
     DWORD end = 0;
     BOOL locked = LockEnd(file, length, &end);
     DWORD written = 0;
-    BOOL ok = WriteFile(file, (LPCSTR)line, length, &written, NULL);
+    BOOL ok = AtEnd(end) && WriteFile(file, (LPCSTR)line, length, &written, NULL);
     if (locked) UnlockFile(file, end, 0, length, 0);
     CloseHandle(file);
     return ok && written == length;
