@@ -207,8 +207,10 @@ void CRemoteConfigDlg::OnOK() {
         GotoDlgCtrl(IDC_PRODUCT_FOLDER);
         return;
     }
+    // Only a Yes moves an installed copy: a question that could not be asked
+    // got no answer.
     if (m_bInstalled && strProductPath.CompareNoCase(m_strHomePath) != 0 &&
-        Alert(IDS_REMOTE_COPY_EXISTS, MB_YESNO | MB_ICONQUESTION) == IDNO)
+        Alert(IDS_REMOTE_COPY_EXISTS, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
     m_strProductPath = strProductPath;
     m_strAlertPath = strAlertPath;

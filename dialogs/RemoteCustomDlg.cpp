@@ -21,7 +21,9 @@ unsigned long CRemoteCustomDlg::TotalSpace() const {
 }
 
 void CRemoteCustomDlg::ReadBoxes() {
-    m_bManager = IsDlgButtonChecked(IDC_MANAGER) == BST_CHECKED;
+    // The Manager is always installed: its box is disabled, and one that
+    // could not be checked must not drop it from the file.
+    m_bManager = 1;
     m_bServer = IsDlgButtonChecked(IDC_SERVER) == BST_CHECKED;
     m_bServerAdmin = IsDlgButtonChecked(IDC_SERVER_ADMIN) == BST_CHECKED;
     m_bAlert = IsDlgButtonChecked(IDC_ALERT) == BST_CHECKED;

@@ -10,18 +10,21 @@ namespace {
 void CentreAndFocus(HWND hDlg) {
     HWND hText = GetDlgItem(hDlg, IDC_WAIT_MESSAGE);
     ShowWindow(hText, SW_SHOW);
+    // Without its own size or the screen's the middle is unknown: the window
+    // stays where it was made rather than going to a made-up place.
     RECT rcWindow;
-    GetWindowRect(hDlg, &rcWindow);
-    int x = (GetSystemMetrics(SM_CXSCREEN) - (rcWindow.right - rcWindow.left)) / 2;
-    int y = (GetSystemMetrics(SM_CYSCREEN) - (rcWindow.bottom - rcWindow.top)) / 2;
-    HWND hParent = GetParent(hDlg);
-    if (hParent) {
+    int cxScreen = GetSystemMetrics(SM_CXSCREEN), cyScreen = GetSystemMetrics(SM_CYSCREEN);
+    if (GetWindowRect(hDlg, &rcWindow) && cxScreen > 0 && cyScreen > 0) {
+        int x = (cxScreen - (rcWindow.right - rcWindow.left)) / 2;
+        int y = (cyScreen - (rcWindow.bottom - rcWindow.top)) / 2;
+        HWND hParent = GetParent(hDlg);
         RECT rcParent;
-        GetWindowRect(hParent, &rcParent);
-        x -= rcParent.left;
-        y -= rcParent.top;
+        if (hParent && GetWindowRect(hParent, &rcParent)) {
+            x -= rcParent.left;
+            y -= rcParent.top;
+        }
+        SetWindowPos(hDlg, NULL, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     }
-    SetWindowPos(hDlg, NULL, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     SetFocus(hText);
 }
 

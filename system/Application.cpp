@@ -92,9 +92,10 @@ BOOL CALLBACK MatchTitle(HWND hwnd, LPARAM lParam) {
     WindowSearch *search = reinterpret_cast<WindowSearch *>(lParam);
     if (!IsWindow(hwnd)) return TRUE;
     // The windows of this process (the setup's own) are never targets.
+    // A window whose owner cannot be told (it went meanwhile) might be one of
+    // them, so it is left alone.
     DWORD owner = 0;
-    GetWindowThreadProcessId(hwnd, &owner);
-    if (owner == GetCurrentProcessId()) return TRUE;
+    if (!GetWindowThreadProcessId(hwnd, &owner) || owner == GetCurrentProcessId()) return TRUE;
     if (search->skip && std::find(search->skip->begin(), search->skip->end(), hwnd) != search->skip->end())
         return TRUE;
     char title[256];
@@ -106,11 +107,27 @@ BOOL CALLBACK MatchTitle(HWND hwnd, LPARAM lParam) {
     return FALSE;
 }
 
-HWND FindTitle(LPCSTR lpszTitle, const std::vector<HWND> *skip) {
+// `failed` (when given) tells a search that could not look at the windows
+// from one that found none.
+HWND FindTitle(LPCSTR lpszTitle, const std::vector<HWND> *skip, bool *failed = NULL) {
+    if (failed) *failed = false;
     if (!lpszTitle || !*lpszTitle) return NULL;
     WindowSearch search = {lpszTitle, strlen(lpszTitle), NULL, skip};
-    EnumWindows(MatchTitle, reinterpret_cast<LPARAM>(&search));
+    // The enumeration also reports FALSE when the callback stops it at a find.
+    if (!EnumWindows(MatchTitle, reinterpret_cast<LPARAM>(&search)) && !search.found && failed) *failed = true;
     return search.found;
+}
+
+// Hides the window and asks it to close. A window that cannot be asked is
+// shown again if it was visible: a running program must not be left
+// invisible with nobody asking it to go.
+BOOL HideAndPost(HWND window, UINT message) {
+    BOOL wasVisible = ShowWindow(window, SW_HIDE);
+    if (PostMessageA(window, message, 0, 0)) return TRUE;
+    DWORD error = GetLastError();
+    if (wasVisible) ShowWindow(window, SW_SHOW);
+    SetLastError(error);
+    return FALSE;
 }
 
 }  // namespace
@@ -121,10 +138,9 @@ int CApplication::CloseWindow(LPCSTR lpszWindowClass) {
     if (!lpszWindowClass || !*lpszWindowClass) return FALSE;
     HWND window = ::FindWindowA(lpszWindowClass, NULL);
     if (!window) return FALSE;
-    ShowWindow(window, SW_HIDE);
     UINT message = strcmp(lpszWindowClass, "QuillbakManager") == 0 ? QL_MANAGER_SHUTDOWN_MESSAGE : WM_CLOSE;
-    PostMessageA(window, message, 0, 0);
-    return TRUE;
+    // TRUE only when the window was really asked.
+    return HideAndPost(window, message);
 }
 
 int CApplication::CloseWindows(LPCSTR lpszTitle) {
@@ -133,13 +149,15 @@ int CApplication::CloseWindows(LPCSTR lpszTitle) {
     for (;;) {
         // Every matching window is asked once a round, so that one that stays
         // does not keep the others from being asked.
-        if (HWND window = FindTitle(lpszTitle, &asked)) {
-            ShowWindow(window, SW_HIDE);
-            PostMessageA(window, WM_CLOSE, 0, 0);
+        bool failed = false;
+        if (HWND window = FindTitle(lpszTitle, &asked, &failed)) {
+            // One that could not be asked is asked again in the next round.
+            HideAndPost(window, WM_CLOSE);
             asked.push_back(window);
             continue;
         }
-        if (!FindWindowA(lpszTitle)) return TRUE;
+        // "None left" only from a search that could look at the windows.
+        if (!failed && !FindTitle(lpszTitle, NULL, &failed) && !failed) return TRUE;
         // What is left gets time to go, within the limit, then is asked again.
         if (GetTickCount() - start >= QL_CLOSE_WINDOWS_LIMIT_MS) return FALSE;
         Sleep(QL_CLOSE_WINDOWS_PAUSE_MS);

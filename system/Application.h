@@ -43,11 +43,11 @@ public:
     // (case-sensitive), or NULL.
     static HWND FindWindowA(LPCSTR lpszTitle);
     // Hides the first window of the class and asks it to close without
-    // waiting; FALSE when there is none.
+    // waiting; FALSE when there is none or it could not be asked.
     static int CloseWindow(LPCSTR lpszWindowClass);
     // Asks every window whose title contains the text to close, until none is
     // left or a window still stands after QL_CLOSE_WINDOWS_LIMIT_MS; TRUE
-    // when none is left.
+    // when none is left (a search that fails is retried within the limit).
     static int CloseWindows(LPCSTR lpszTitle);
 
 private:

@@ -211,8 +211,8 @@ int EnableDebugPrivilege() {
 int KillProcess(PTASK_LIST pTask, BOOL bForce) {
     if (!pTask) return FALSE;
     if (!bForce && pTask->hwnd) {
-        PostMessageA(pTask->hwnd, WM_CLOSE, 0, 0);
-        return TRUE;
+        // Asked, not waited for; a request that could not be posted asked nothing.
+        return PostMessageA(pTask->hwnd, WM_CLOSE, 0, 0) ? TRUE : FALSE;
     }
     HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, pTask->dwProcessId);
     if (!process) process = OpenProcess(PROCESS_TERMINATE, FALSE, pTask->dwProcessId);

@@ -396,6 +396,18 @@ extern "C" BOOL WINAPI EnumWindows(WNDENUMPROC lpEnumFunc, LPARAM lParam) {
     std::vector<HWND> windows;
     {
         std::lock_guard<std::recursive_mutex> g(WorldLock());
+        // This process's own top-level windows too (its dialogs, owned or not,
+        // and windows made without WS_CHILD), nearest the top first; then the
+        // other programs' windows.
+        std::vector<std::pair<unsigned, HWND>> own;
+        for (auto &entry : Windows()) {
+            const WindowRecord &w = entry.second;
+            if (w.kind == WindowKind::Dialog || (w.kind == WindowKind::Control && !w.parent && !(w.style & WS_CHILD)))
+                own.push_back({w.z, (HWND)entry.first});
+        }
+        std::stable_sort(own.begin(), own.end(), [](const std::pair<unsigned, HWND> &a,
+                                                    const std::pair<unsigned, HWND> &b) { return a.first > b.first; });
+        for (auto &o : own) windows.push_back(o.second);
         for (auto &entry : Windows())
             if (LocalTopLevel((HWND)entry.first)) windows.push_back((HWND)entry.first);
     }

@@ -991,6 +991,8 @@ extern "C" BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect) {
 }
 
 extern "C" int WINAPI GetSystemMetrics(int nIndex) {
+    // A failure answers 0 and, as Windows documents, leaves no last error.
+    if (TakeFault("GetSystemMetrics")) return 0;
     switch (nIndex) {
     case SM_CXSCREEN:
         return ScreenWidth();
