@@ -2,7 +2,7 @@
 # Builds and checks QLSETGUI. Installs what a step needs with apt-get when it
 # is missing (Debian 12; run as root).
 #   run       build the Linux library and run qlsetrun on the default machine
-#   test      build and run the whole test suite
+#   test      build and run the whole test suite, then check the fault sweep
 #   faults    the fault sweep report: each Win32 function the library calls,
 #             its call sites and the tests that make it fail (build/faults-report.txt)
 #   sanitize  the suite under AddressSanitizer and UndefinedBehaviorSanitizer
@@ -62,9 +62,14 @@ run)
     ;;
 test)
     linux_deps
+    need python3
     configure build
     cmake --build build -j "$JOBS"
-    ctest --test-dir build --output-on-failure -j "$JOBS"
+    # The run is also the fault sweep: every Win32 function the library
+    # calls needs a test that makes it fail inside the library.
+    rm -f build/faults.log
+    WINSIM_FAULT_LOG="$PWD/build/faults.log" ctest --test-dir build --output-on-failure -j "$JOBS"
+    python3 tools/faults.py build --check
     ;;
 faults)
     linux_deps
