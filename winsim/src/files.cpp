@@ -4,6 +4,7 @@
 // Linux file cannot hold (read-only, hidden, system, archive) live in a side
 // table keyed by host path.
 #include "files_internal.h"
+#include "journal_internal.h"
 
 #include <algorithm>
 #include <cctype>
@@ -765,6 +766,7 @@ std::shared_ptr<FileObject> OpenFileObject(Machine &m, const char *path, DWORD d
             error = ERROR_SHARING_VIOLATION;
             return nullptr;
         }
+        if ((access & (kWrite | kDelete)) || overwrite) JournalHostPath(r.host);
         int fd;
         if (r.isDir)
             fd = ::open(r.host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -798,6 +800,7 @@ std::shared_ptr<FileObject> OpenFileObject(Machine &m, const char *path, DWORD d
         error = ERROR_INVALID_NAME;
         return nullptr;
     }
+    JournalHostPath(r.host);
     int fd = ::open(r.host.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) {
         error = HostError(errno);
@@ -935,6 +938,7 @@ void Machine::MakeDirs(const std::string &winPath) {
             if (!S_ISDIR(st.st_mode)) throw ControlError(*this, "a file stands in the way of the folder", winPath, ERROR_ALREADY_EXISTS);
         } else {
             next = cur + "/" + c;  // new folders take the case as written
+            JournalHostPath(next);
             if (::mkdir(next.c_str(), 0755) != 0 && errno != EEXIST)
                 throw ControlError(*this, "cannot make the folder", winPath, HostError(errno));
             ForgetAttributes(next, true);
@@ -956,6 +960,7 @@ void Machine::PutFile(const std::string &winPath, const std::string &content) {
         if ((e = ResolveForControl(*this, winPath, r))) throw ControlError(*this, "cannot place the file", winPath, e);
     }
     bool existed = r.exists;
+    JournalHostPath(r.host);
     int fd = ::open(r.host.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) throw ControlError(*this, "cannot write the file", winPath, HostError(errno));
     bool ok = WriteAll(fd, content.data(), content.size());
@@ -1331,6 +1336,7 @@ extern "C" BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName
     bool ok = ReadAll(in, data);
     ::close(in);
     if (!ok) return Fail(FALSE, ERROR_GEN_FAILURE);
+    JournalHostPath(dst.host);
     int out = ::open(dst.host.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (out < 0) return Fail(FALSE, HostError(errno));
     ok = WriteAll(out, data.data(), data.size());
@@ -1370,6 +1376,8 @@ extern "C" BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName
         if (IsBelow(target, src.host)) return Fail(FALSE, ERROR_SHARING_VIOLATION);  // into itself
         if (src.drive != dst.drive) return Fail(FALSE, ERROR_NOT_SAME_DEVICE);
     }
+    JournalHostPath(src.host, true);
+    JournalHostPath(target);
     if (::rename(src.host.c_str(), target.c_str()) != 0) return Fail(FALSE, HostError(errno));
     MoveAttributes(src.host, target, src.isDir);
     if (node) node->host = target;
@@ -1396,6 +1404,7 @@ extern "C" BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
     if (r.path.endsWithSep) return Fail(FALSE, ERROR_INVALID_NAME);
     OpenNode *node = NodeOf(r.st);
     if (DWORD e = DeleteRefusal(r, node, false)) return Fail(FALSE, e);
+    JournalHostPath(r.host);
     if (node) {
         node->deletePending = true;  // the name goes with the last handle
         return TRUE;
@@ -1414,6 +1423,7 @@ extern "C" BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES
     if (r.path.Full().size() >= kMaxDirectoryPath) return Fail(FALSE, ERROR_FILENAME_EXCED_RANGE);
     if (r.exists) return Fail(FALSE, ERROR_ALREADY_EXISTS);
     if (!r.parentExists) return Fail(FALSE, ERROR_PATH_NOT_FOUND);
+    JournalHostPath(r.host);
     if (::mkdir(r.host.c_str(), 0755) != 0) return Fail(FALSE, HostError(errno));
     ForgetAttributes(r.host, true);
     TouchPath(r.host);
@@ -1434,6 +1444,7 @@ extern "C" BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
     OpenNode *node = NodeOf(r.st);
     if (DWORD e = DeleteRefusal(r, node, true)) return Fail(FALSE, e);
     if (!FolderEmpty(r.host)) return Fail(FALSE, ERROR_DIR_NOT_EMPTY);
+    JournalHostPath(r.host);
     if (node) {
         node->deletePending = true;
         return TRUE;
