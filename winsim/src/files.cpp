@@ -234,6 +234,9 @@ struct Resolved {
     std::string parentHost;  // the folder that holds (or would hold) the final component
     bool exists = false, isDir = false, parentExists = false;
     struct stat st {};
+    // False: only the host path with the names as written, nothing looked up
+    // (`exists` and the rest unknown).
+    bool lookUp = true;
 
     bool IsRoot() const { return path.parts.empty(); }
 };
@@ -288,6 +291,23 @@ DWORD ResolveParsed(const Machine &m, Resolved &r, bool limits, bool wildcardLas
         r.isDir = r.parentExists = r.exists;
         return 0;
     }
+    // Most paths name what exists with the names as they are on the disk:
+    // one look-up of the whole path then stands for one a component (every
+    // folder on the way exists, as a folder, with that very name).
+    std::string exact = cur;
+    for (const std::string &c : r.path.parts) exact += "/" + c;
+    if (!r.lookUp) {
+        r.host = exact;
+        return 0;
+    }
+    if (::stat(exact.c_str(), &r.st) == 0) {
+        r.host = exact;
+        r.parentHost = exact.substr(0, exact.size() - r.path.parts.back().size() - 1);
+        r.exists = r.parentExists = true;
+        r.isDir = S_ISDIR(r.st.st_mode);
+        return 0;
+    }
+    r.st = {};
     bool ok = true;  // `cur` is an existing folder
     for (size_t i = 0; i < r.path.parts.size(); ++i) {
         const std::string &c = r.path.parts[i];
@@ -1394,9 +1414,27 @@ DWORD DeleteRefusal(const Resolved &r, OpenNode *node, bool isDir) {
     return 0;
 }
 
+// Deleting a file named as it is on the disk, that no handle holds and that
+// is not read-only, is the host's unlink alone (a tree of many files goes at
+// the speed of the disk). Anything else, a failure included, takes the
+// general way, which finds the right error.
+bool QuickDelete(const char *path) {
+    if (JournalsOpen()) return false;  // a journal reads the file first
+    Resolved r;
+    r.lookUp = false;
+    if (Resolve(LocalMachine(), path, r) || r.IsRoot() || r.path.endsWithSep) return false;
+    for (auto &n : Nodes())
+        if (n.second.host == r.host) return false;
+    if (StoredAttributes(r.host, false, false) & FILE_ATTRIBUTE_READONLY) return false;
+    if (::unlink(r.host.c_str()) != 0) return false;  // a folder, another case, nothing there...
+    ForgetAttributes(r.host, false);
+    return true;
+}
+
 extern "C" BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
     WINSIM_FAULT_RETURN("DeleteFileA", FALSE);
     std::lock_guard<std::recursive_mutex> g(WorldLock());
+    if (QuickDelete(lpFileName)) return TRUE;
     Resolved r;
     if (DWORD e = Resolve(LocalMachine(), lpFileName, r)) return Fail(FALSE, e);
     if (!r.exists) return Fail(FALSE, MissingError(r));
@@ -1500,26 +1538,31 @@ extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lp
             if (MatchPattern(pat, "..") && ::stat(dir.parentHost.c_str(), &up) == 0)
                 find->entries.push_back(MakeFindData("..", up, ReportedAttributes(dir.parentHost, true, upRoot)));
         }
-        std::vector<std::string> names;
+        struct Entry {
+            std::string upper, name;
+            struct stat st;
+        };
+        std::vector<Entry> found;
         if (DIR *d = ::opendir(dir.host.c_str())) {
             while (struct dirent *e = ::readdir(d)) {
                 std::string n = e->d_name;
                 if (n == "." || n == ".." || n.size() >= MAX_PATH) continue;
                 if (BadNameChars(n, false) || n.find('\\') != std::string::npos) continue;  // no Windows name
-                if (MatchPattern(pat, n)) names.push_back(n);
+                if (!MatchPattern(pat, n)) continue;
+                // Looked up in the open folder: one step, not the whole path.
+                struct stat st;
+                if (::fstatat(::dirfd(d), e->d_name, &st, 0) != 0) continue;
+                found.push_back(Entry{Upper(n), n, st});
             }
             ::closedir(d);
         }
         // NTFS order: by the upper-cased name.
-        std::sort(names.begin(), names.end(), [](const std::string &a, const std::string &b) {
-            std::string ua = Upper(a), ub = Upper(b);
-            return ua != ub ? ua < ub : a < b;
+        std::sort(found.begin(), found.end(), [](const Entry &a, const Entry &b) {
+            return a.upper != b.upper ? a.upper < b.upper : a.name < b.name;
         });
-        for (const std::string &n : names) {
-            std::string host = dir.host + "/" + n;
-            struct stat st;
-            if (::stat(host.c_str(), &st) != 0) continue;
-            find->entries.push_back(MakeFindData(n, st, ReportedAttributes(host, S_ISDIR(st.st_mode), false)));
+        for (const Entry &e : found) {
+            const std::string host = dir.host + "/" + e.name;
+            find->entries.push_back(MakeFindData(e.name, e.st, ReportedAttributes(host, S_ISDIR(e.st.st_mode), false)));
         }
     }
     if (find->entries.empty()) return Fail(INVALID_HANDLE_VALUE, ERROR_FILE_NOT_FOUND);
