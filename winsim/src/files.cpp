@@ -1560,6 +1560,7 @@ extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lp
         std::sort(found.begin(), found.end(), [](const Entry &a, const Entry &b) {
             return a.upper != b.upper ? a.upper < b.upper : a.name < b.name;
         });
+        find->entries.reserve(find->entries.size() + found.size());
         for (const Entry &e : found) {
             const std::string host = dir.host + "/" + e.name;
             find->entries.push_back(MakeFindData(e.name, e.st, ReportedAttributes(host, S_ISDIR(e.st.st_mode), false)));
