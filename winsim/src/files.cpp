@@ -206,11 +206,35 @@ bool IsDosDeviceName(const std::string &name) {
 // several host names differing only in case, the smallest wins, for a stable answer.
 std::string FindNoCase(const std::string &dir, const std::string &name) {
     std::string best;
+    if (name == "." || name == "..") return best;
+    // Such a name differs from `name` only in the case of its letters. With
+    // two letters or fewer (numbered names: "T00001", "2024"), looking up each
+    // spelling takes no more system calls than reading the folder, which may
+    // hold thousands of entries.
+    std::vector<size_t> letters;
+    bool ascii = true;
+    for (size_t i = 0; i < name.size(); ++i) {
+        unsigned char c = (unsigned char)name[i];
+        ascii = ascii && c < 0x80;
+        if (std::isalpha(c)) letters.push_back(i);
+    }
+    if (ascii && letters.size() <= 2) {
+        for (unsigned mask = 0; mask < (1u << letters.size()); ++mask) {
+            std::string spelling = name;
+            for (size_t b = 0; b < letters.size(); ++b) {
+                unsigned char c = (unsigned char)spelling[letters[b]];
+                spelling[letters[b]] = (char)((mask >> b) & 1 ? std::toupper(c) : std::tolower(c));
+            }
+            struct stat st;
+            if (::lstat((dir + "/" + spelling).c_str(), &st) == 0 && (best.empty() || spelling < best)) best = spelling;
+        }
+        return best;
+    }
     DIR *d = ::opendir(dir.c_str());
     if (!d) return best;
     while (struct dirent *e = ::readdir(d)) {
+        if (strlen(e->d_name) != name.size()) continue;  // "." and ".." among them
         std::string n = e->d_name;
-        if (n == "." || n == "..") continue;
         if (EqualNoCase(n, name) && (best.empty() || n < best)) best = n;
     }
     ::closedir(d);
