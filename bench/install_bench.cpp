@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -37,6 +38,12 @@ const std::string &Medium() {
         std::ofstream(d + "/QLBSETUP.INF") << "[Setup]\r\nProdSubType=2\r\n";
         return d;
     }();
+    static struct Cleanup {
+        ~Cleanup() {
+            std::error_code ec;
+            std::filesystem::remove_all(dir, ec);
+        }
+    } cleanup;
     return dir;
 }
 
