@@ -437,14 +437,14 @@ BOOL CComputer::RemoveDirectoryA(LPCSTR lpszPath) { return lpszPath && ::RemoveD
 BOOL CComputer::DeleteTree(LPCSTR lpszDirectory) {
     if (IsRootOrEmpty(lpszDirectory)) return FALSE;
     BOOL result = TRUE;
-    CString search;
-    search.Format("%s\\%s", lpszDirectory, "*.*");
+    // Each entry's path is the folder's and its name (no formatting per entry:
+    // a tree may hold many thousands).
+    const CString prefix = CString(lpszDirectory) + '\\';
     WIN32_FIND_DATAA fd;
-    HANDLE find = FindFirstFileA(search, &fd);
+    HANDLE find = FindFirstFileA(prefix + "*.*", &fd);
     if (find != INVALID_HANDLE_VALUE) {
         do {
-            CString entry;
-            entry.Format("%s\\%s", lpszDirectory, fd.cFileName);
+            const CString entry = prefix + fd.cFileName;
             if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
                 if (!DeleteFileA(entry)) result = FALSE;
             } else if (!IsDotEntry(fd.cFileName)) {

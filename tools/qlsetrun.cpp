@@ -359,7 +359,11 @@ int main(int argc, char **argv) {
     run.namedActions = !actionNames.empty();
 
     try {
-        run.machine = machineDir.empty() ? &winsim::CreateDefaultMachine() : &winsim::LoadMachineImage(machineDir);
+        // A program that runs the runner inside itself (the benchmarks) may
+        // have built the machine already: it is then the local machine.
+        run.machine = !machineDir.empty()          ? &winsim::LoadMachineImage(machineDir)
+                      : winsim::HasLocalMachine() ? &winsim::LocalMachine()
+                                                  : &winsim::CreateDefaultMachine();
     } catch (const std::exception &e) {
         std::cerr << "qlsetrun: cannot load the machine: " << e.what() << "\n";
         return kExitMachine;
@@ -397,8 +401,8 @@ int main(int argc, char **argv) {
     run.propertiesBefore = m.installer.properties;
     run.messageBoxesBefore = m.messageBoxes.size();
     run.mailslotsBefore = m.mailslotLog.size();
-    run.registryBefore = SnapRegistry(m.registry);
-    run.filesBefore = SnapFiles(m);
+    // The registry and the files: what the run touches, as it changes it.
+    winsim::ChangeJournal journal(m);
     TakeSectionSnapshots(m, run.sectionsBefore);
     run.startMs = winsim::ClockMs();
 
@@ -466,8 +470,8 @@ int main(int argc, char **argv) {
     MsiCloseHandle(session);
     run.endMs = winsim::ClockMs();
     run.propertiesAfter = m.installer.properties;
-    run.registryAfter = SnapRegistry(m.registry);
-    run.filesAfter = SnapFiles(m);
+    SnapTouchedRegistry(journal, run.registryBefore, run.registryAfter);
+    SnapTouchedFiles(journal, run.filesBefore, run.filesAfter);
     TakeSectionSnapshots(m, run.sectionsAfter);
 
     std::string error;

@@ -118,6 +118,75 @@ FilesSnapshot SnapFiles(const winsim::Machine &machine) {
     return s;
 }
 
+void SnapTouchedRegistry(const winsim::ChangeJournal &journal, RegistrySnapshot &before, RegistrySnapshot &after) {
+    const winsim::Registry &registry = journal.machine().registry;
+    const auto &touched = journal.Keys();
+    before.clear();
+    after.clear();
+    for (auto &[path, was] : touched) {
+        if (was.existed) before[path] = KeySnapshot{was.path, was.values};
+        if (const winsim::RegKey *k = registry.Find(path)) after[path] = KeySnapshot{k->FullPath(), k->values};
+        // A key above that the journal did not note is as it was.
+        for (std::string up = Parent(path); !up.empty() && !touched.count(up) && !after.count(up); up = Parent(up))
+            if (const winsim::RegKey *k = registry.Find(up)) before[up] = after[up] = KeySnapshot{k->FullPath(), k->values};
+    }
+}
+
+namespace {
+
+// A file or folder as it is now; false when nothing is there.
+bool SnapHostEntry(const std::string &host, FileSnapshot &info) {
+    std::error_code ec;
+    fs::file_status st = fs::symlink_status(host, ec);
+    if (ec || !fs::exists(st)) return false;
+    info = FileSnapshot();
+    info.dir = fs::is_directory(st);
+    if (!info.dir && !fs::is_regular_file(st)) {
+        info.special = true;
+    } else if (!info.dir) {
+        std::ifstream in(host, std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        info.content = ss.str();
+    }
+    return true;
+}
+
+// Everything inside a folder that is new is new too.
+using Touched = std::map<std::string, winsim::ChangeJournal::FileBefore, winsim::LessNoCase>;
+
+void SnapNewTree(const std::string &host, const std::string &path, const Touched &touched, FilesSnapshot &after) {
+    std::error_code ec;
+    for (auto &e : fs::directory_iterator(host, ec)) {
+        const std::string name = e.path().filename().string(), child = path + "\\" + name;
+        if (touched.count(child)) continue;  // it has its own entry
+        FileSnapshot info;
+        if (!SnapHostEntry(e.path().string(), info)) continue;
+        after[child] = info;
+        if (info.dir) SnapNewTree(e.path().string(), child, touched, after);
+    }
+}
+
+}  // namespace
+
+void SnapTouchedFiles(const winsim::ChangeJournal &journal, FilesSnapshot &before, FilesSnapshot &after) {
+    const auto &touched = journal.Files();
+    before.clear();
+    after.clear();
+    for (auto &[path, was] : touched) {
+        if (was.existed) {
+            FileSnapshot &b = before[path];
+            b.dir = was.dir;
+            b.special = was.special;
+            b.content = was.content;
+        }
+        FileSnapshot now;
+        if (!SnapHostEntry(was.host, now)) continue;
+        after[path] = now;
+        if (now.dir && !was.existed) SnapNewTree(was.host, path, touched, after);
+    }
+}
+
 bool HasExtension(const std::string &path, const char *ext) {
     const std::string e(ext);
     return path.size() > e.size() && winsim::EqualNoCase(path.substr(path.size() - e.size()), e);

@@ -4,6 +4,7 @@
 #ifndef QLSETRUN_SNAPSHOT_H
 #define QLSETRUN_SNAPSHOT_H
 
+#include <winsim/journal.h>
 #include <winsim/machine.h>
 
 #include <map>
@@ -49,6 +50,14 @@ std::string FileChanges(const FilesSnapshot &before, const FilesSnapshot &after)
 std::string ProfileChanges(const FilesSnapshot &before, const FilesSnapshot &after);
 // Log files (.LOG) that changed, with the lines they gained.
 std::string LogFileChanges(const FilesSnapshot &before, const FilesSnapshot &after);
+
+// The pictures of what `journal` saw change, before and after: the keys and
+// files it noted (with the keys above them, so that a deleted tree shows by
+// its topmost key, and all that is inside a folder that is new), at a cost
+// that follows what changed. The changes found from them are those of the
+// whole pictures.
+void SnapTouchedRegistry(const winsim::ChangeJournal &journal, RegistrySnapshot &before, RegistrySnapshot &after);
+void SnapTouchedFiles(const winsim::ChangeJournal &journal, FilesSnapshot &before, FilesSnapshot &after);
 
 bool HasExtension(const std::string &path, const char *ext);  // ".INI", without case
 

@@ -4,6 +4,7 @@
 // Linux file cannot hold (read-only, hidden, system, archive) live in a side
 // table keyed by host path.
 #include "files_internal.h"
+#include "journal_internal.h"
 
 #include <algorithm>
 #include <cctype>
@@ -205,11 +206,35 @@ bool IsDosDeviceName(const std::string &name) {
 // several host names differing only in case, the smallest wins, for a stable answer.
 std::string FindNoCase(const std::string &dir, const std::string &name) {
     std::string best;
+    if (name == "." || name == "..") return best;
+    // Such a name differs from `name` only in the case of its letters. With
+    // two letters or fewer (numbered names: "T00001", "2024"), looking up each
+    // spelling takes no more system calls than reading the folder, which may
+    // hold thousands of entries.
+    std::vector<size_t> letters;
+    bool ascii = true;
+    for (size_t i = 0; i < name.size(); ++i) {
+        unsigned char c = (unsigned char)name[i];
+        ascii = ascii && c < 0x80;
+        if (std::isalpha(c)) letters.push_back(i);
+    }
+    if (ascii && letters.size() <= 2) {
+        for (unsigned mask = 0; mask < (1u << letters.size()); ++mask) {
+            std::string spelling = name;
+            for (size_t b = 0; b < letters.size(); ++b) {
+                unsigned char c = (unsigned char)spelling[letters[b]];
+                spelling[letters[b]] = (char)((mask >> b) & 1 ? std::toupper(c) : std::tolower(c));
+            }
+            struct stat st;
+            if (::lstat((dir + "/" + spelling).c_str(), &st) == 0 && (best.empty() || spelling < best)) best = spelling;
+        }
+        return best;
+    }
     DIR *d = ::opendir(dir.c_str());
     if (!d) return best;
     while (struct dirent *e = ::readdir(d)) {
+        if (strlen(e->d_name) != name.size()) continue;  // "." and ".." among them
         std::string n = e->d_name;
-        if (n == "." || n == "..") continue;
         if (EqualNoCase(n, name) && (best.empty() || n < best)) best = n;
     }
     ::closedir(d);
@@ -233,6 +258,9 @@ struct Resolved {
     std::string parentHost;  // the folder that holds (or would hold) the final component
     bool exists = false, isDir = false, parentExists = false;
     struct stat st {};
+    // False: only the host path with the names as written, nothing looked up
+    // (`exists` and the rest unknown).
+    bool lookUp = true;
 
     bool IsRoot() const { return path.parts.empty(); }
 };
@@ -287,6 +315,23 @@ DWORD ResolveParsed(const Machine &m, Resolved &r, bool limits, bool wildcardLas
         r.isDir = r.parentExists = r.exists;
         return 0;
     }
+    // Most paths name what exists with the names as they are on the disk:
+    // one look-up of the whole path then stands for one a component (every
+    // folder on the way exists, as a folder, with that very name).
+    std::string exact = cur;
+    for (const std::string &c : r.path.parts) exact += "/" + c;
+    if (!r.lookUp) {
+        r.host = exact;
+        return 0;
+    }
+    if (::stat(exact.c_str(), &r.st) == 0) {
+        r.host = exact;
+        r.parentHost = exact.substr(0, exact.size() - r.path.parts.back().size() - 1);
+        r.exists = r.parentExists = true;
+        r.isDir = S_ISDIR(r.st.st_mode);
+        return 0;
+    }
+    r.st = {};
     bool ok = true;  // `cur` is an existing folder
     for (size_t i = 0; i < r.path.parts.size(); ++i) {
         const std::string &c = r.path.parts[i];
@@ -765,6 +810,7 @@ std::shared_ptr<FileObject> OpenFileObject(Machine &m, const char *path, DWORD d
             error = ERROR_SHARING_VIOLATION;
             return nullptr;
         }
+        if ((access & (kWrite | kDelete)) || overwrite) JournalHostPath(r.host);
         int fd;
         if (r.isDir)
             fd = ::open(r.host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -798,6 +844,7 @@ std::shared_ptr<FileObject> OpenFileObject(Machine &m, const char *path, DWORD d
         error = ERROR_INVALID_NAME;
         return nullptr;
     }
+    JournalHostPath(r.host);
     int fd = ::open(r.host.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) {
         error = HostError(errno);
@@ -935,6 +982,7 @@ void Machine::MakeDirs(const std::string &winPath) {
             if (!S_ISDIR(st.st_mode)) throw ControlError(*this, "a file stands in the way of the folder", winPath, ERROR_ALREADY_EXISTS);
         } else {
             next = cur + "/" + c;  // new folders take the case as written
+            JournalHostPath(next);
             if (::mkdir(next.c_str(), 0755) != 0 && errno != EEXIST)
                 throw ControlError(*this, "cannot make the folder", winPath, HostError(errno));
             ForgetAttributes(next, true);
@@ -956,6 +1004,7 @@ void Machine::PutFile(const std::string &winPath, const std::string &content) {
         if ((e = ResolveForControl(*this, winPath, r))) throw ControlError(*this, "cannot place the file", winPath, e);
     }
     bool existed = r.exists;
+    JournalHostPath(r.host);
     int fd = ::open(r.host.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) throw ControlError(*this, "cannot write the file", winPath, HostError(errno));
     bool ok = WriteAll(fd, content.data(), content.size());
@@ -1331,6 +1380,7 @@ extern "C" BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName
     bool ok = ReadAll(in, data);
     ::close(in);
     if (!ok) return Fail(FALSE, ERROR_GEN_FAILURE);
+    JournalHostPath(dst.host);
     int out = ::open(dst.host.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (out < 0) return Fail(FALSE, HostError(errno));
     ok = WriteAll(out, data.data(), data.size());
@@ -1370,6 +1420,8 @@ extern "C" BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName
         if (IsBelow(target, src.host)) return Fail(FALSE, ERROR_SHARING_VIOLATION);  // into itself
         if (src.drive != dst.drive) return Fail(FALSE, ERROR_NOT_SAME_DEVICE);
     }
+    JournalHostPath(src.host, true);
+    JournalHostPath(target);
     if (::rename(src.host.c_str(), target.c_str()) != 0) return Fail(FALSE, HostError(errno));
     MoveAttributes(src.host, target, src.isDir);
     if (node) node->host = target;
@@ -1386,9 +1438,27 @@ DWORD DeleteRefusal(const Resolved &r, OpenNode *node, bool isDir) {
     return 0;
 }
 
+// Deleting a file named as it is on the disk, that no handle holds and that
+// is not read-only, is the host's unlink alone (a tree of many files goes at
+// the speed of the disk). Anything else, a failure included, takes the
+// general way, which finds the right error.
+bool QuickDelete(const char *path) {
+    if (JournalsOpen()) return false;  // a journal reads the file first
+    Resolved r;
+    r.lookUp = false;
+    if (Resolve(LocalMachine(), path, r) || r.IsRoot() || r.path.endsWithSep) return false;
+    for (auto &n : Nodes())
+        if (n.second.host == r.host) return false;
+    if (StoredAttributes(r.host, false, false) & FILE_ATTRIBUTE_READONLY) return false;
+    if (::unlink(r.host.c_str()) != 0) return false;  // a folder, another case, nothing there...
+    ForgetAttributes(r.host, false);
+    return true;
+}
+
 extern "C" BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
     WINSIM_FAULT_RETURN("DeleteFileA", FALSE);
     std::lock_guard<std::recursive_mutex> g(WorldLock());
+    if (QuickDelete(lpFileName)) return TRUE;
     Resolved r;
     if (DWORD e = Resolve(LocalMachine(), lpFileName, r)) return Fail(FALSE, e);
     if (!r.exists) return Fail(FALSE, MissingError(r));
@@ -1396,6 +1466,7 @@ extern "C" BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
     if (r.path.endsWithSep) return Fail(FALSE, ERROR_INVALID_NAME);
     OpenNode *node = NodeOf(r.st);
     if (DWORD e = DeleteRefusal(r, node, false)) return Fail(FALSE, e);
+    JournalHostPath(r.host);
     if (node) {
         node->deletePending = true;  // the name goes with the last handle
         return TRUE;
@@ -1414,6 +1485,7 @@ extern "C" BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES
     if (r.path.Full().size() >= kMaxDirectoryPath) return Fail(FALSE, ERROR_FILENAME_EXCED_RANGE);
     if (r.exists) return Fail(FALSE, ERROR_ALREADY_EXISTS);
     if (!r.parentExists) return Fail(FALSE, ERROR_PATH_NOT_FOUND);
+    JournalHostPath(r.host);
     if (::mkdir(r.host.c_str(), 0755) != 0) return Fail(FALSE, HostError(errno));
     ForgetAttributes(r.host, true);
     TouchPath(r.host);
@@ -1434,6 +1506,7 @@ extern "C" BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
     OpenNode *node = NodeOf(r.st);
     if (DWORD e = DeleteRefusal(r, node, true)) return Fail(FALSE, e);
     if (!FolderEmpty(r.host)) return Fail(FALSE, ERROR_DIR_NOT_EMPTY);
+    JournalHostPath(r.host);
     if (node) {
         node->deletePending = true;
         return TRUE;
@@ -1489,26 +1562,32 @@ extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lp
             if (MatchPattern(pat, "..") && ::stat(dir.parentHost.c_str(), &up) == 0)
                 find->entries.push_back(MakeFindData("..", up, ReportedAttributes(dir.parentHost, true, upRoot)));
         }
-        std::vector<std::string> names;
+        struct Entry {
+            std::string upper, name;
+            struct stat st;
+        };
+        std::vector<Entry> found;
         if (DIR *d = ::opendir(dir.host.c_str())) {
             while (struct dirent *e = ::readdir(d)) {
                 std::string n = e->d_name;
                 if (n == "." || n == ".." || n.size() >= MAX_PATH) continue;
                 if (BadNameChars(n, false) || n.find('\\') != std::string::npos) continue;  // no Windows name
-                if (MatchPattern(pat, n)) names.push_back(n);
+                if (!MatchPattern(pat, n)) continue;
+                // Looked up in the open folder: one step, not the whole path.
+                struct stat st;
+                if (::fstatat(::dirfd(d), e->d_name, &st, 0) != 0) continue;
+                found.push_back(Entry{Upper(n), n, st});
             }
             ::closedir(d);
         }
         // NTFS order: by the upper-cased name.
-        std::sort(names.begin(), names.end(), [](const std::string &a, const std::string &b) {
-            std::string ua = Upper(a), ub = Upper(b);
-            return ua != ub ? ua < ub : a < b;
+        std::sort(found.begin(), found.end(), [](const Entry &a, const Entry &b) {
+            return a.upper != b.upper ? a.upper < b.upper : a.name < b.name;
         });
-        for (const std::string &n : names) {
-            std::string host = dir.host + "/" + n;
-            struct stat st;
-            if (::stat(host.c_str(), &st) != 0) continue;
-            find->entries.push_back(MakeFindData(n, st, ReportedAttributes(host, S_ISDIR(st.st_mode), false)));
+        find->entries.reserve(find->entries.size() + found.size());
+        for (const Entry &e : found) {
+            const std::string host = dir.host + "/" + e.name;
+            find->entries.push_back(MakeFindData(e.name, e.st, ReportedAttributes(host, S_ISDIR(e.st.st_mode), false)));
         }
     }
     if (find->entries.empty()) return Fail(INVALID_HANDLE_VALUE, ERROR_FILE_NOT_FOUND);

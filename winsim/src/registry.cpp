@@ -5,6 +5,8 @@
 // error alone, as advapi32 does.
 #include "regpath.h"
 
+#include "journal_internal.h"
+
 #include <algorithm>
 #include <cstring>
 #include <iterator>
@@ -51,6 +53,7 @@ std::shared_ptr<RegKey> ChildPtr(const RegKey &parent, const std::string &name) 
 }
 
 void DetachKey(RegKey &key) {
+    JournalKeyTree(key);
     RegKey *parent = key.parent;
     std::shared_ptr<RegKey> keep;  // the map entry may own the key
     if (parent) {
@@ -108,6 +111,7 @@ RegKey *RegKey::CreateChild(const std::string &n) {
     if (it != subkeys.end()) return it->second.get();
     if (n.empty() || n.find('\\') != std::string::npos)
         throw std::invalid_argument("winsim: a registry key name is one non-empty path component: \"" + n + "\"");
+    JournalKeyCreation(*this, n);
     auto k = std::make_shared<RegKey>();
     k->name = n;
     k->parent = this;
@@ -135,6 +139,7 @@ void RegKey::SetValue(const std::string &n, DWORD type, const void *data, size_t
     std::lock_guard<std::recursive_mutex> g(WorldLock());
     if (size && !data) throw std::invalid_argument("winsim: registry value data missing for \"" + n + "\"");
     const BYTE *p = static_cast<const BYTE *>(data);
+    JournalKeyChange(*this);
     if (RegValue *v = FindValue(n)) {
         // The name keeps the case it was created with, as on NT.
         v->type = type;
@@ -155,6 +160,7 @@ bool RegKey::DeleteValue(const std::string &n) {
     auto it = valueIndex.find(n);
     if (it == valueIndex.end() || it->second >= values.size()) return false;
     size_t gone = it->second;
+    JournalKeyChange(*this);
     valueIndex.erase(it);
     values.erase(values.begin() + (std::ptrdiff_t)gone);
     for (auto &e : valueIndex)

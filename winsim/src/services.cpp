@@ -3,6 +3,7 @@
 // reads those keys sees what the manager holds; the running state follows
 // each service's script on the machine clock.
 #include "internal.h"
+#include "journal_internal.h"
 
 #include <algorithm>
 #include <cstring>
@@ -543,6 +544,7 @@ extern "C" SC_HANDLE WINAPI CreateServiceA(SC_HANDLE hSCManager, LPCSTR lpServic
     (void)lpPassword;  // the manager keeps passwords as secrets; nothing reads them back
 
     RegKey *k = winsim::CreateServicesKey(m)->CreateChild(lpServiceName);
+    winsim::JournalKeyChange(*k);
     k->values.clear();
     k->RebuildValueIndex();
     winsim::SetDword(k, "Type", dwServiceType);

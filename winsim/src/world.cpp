@@ -383,8 +383,11 @@ Machine *FindMachine(const std::string &name) {
     std::lock_guard<std::recursive_mutex> g(WorldLock());
     std::string n = name;
     while (!n.empty() && (n[0] == '\\')) n.erase(0, 1);
+    // Machine names are kept in upper case: a plain comparison finds one
+    // among a network of thousands.
+    n = Upper(n);
     for (auto &m : TheWorld().machines)
-        if (EqualNoCase(m->name, n)) return m.get();
+        if (m->name == n) return m.get();
     return nullptr;
 }
 
