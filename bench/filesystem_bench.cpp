@@ -6,6 +6,8 @@
 // (1.0: none); building the trees is not timed.
 #include <benchmark/benchmark.h>
 
+#include "host_tree.h"
+
 #include <windows.h>
 
 #include <winsim/machine.h>
@@ -45,31 +47,7 @@ Cpu CpuSince(const Cpu &start, int who) {
 }
 
 // root\DirNN\SubN\fileNN.dat on the host, 100 bytes each.
-void MakeTree(const std::string &root) {
-    const std::string body(100, 'x');
-    if (mkdir(root.c_str(), 0755) != 0) {
-        perror(root.c_str());
-        std::exit(1);
-    }
-    char dir[600], file[700];
-    for (int d = 0; d < kFolders; ++d) {
-        snprintf(dir, sizeof dir, "%s/Dir%02d", root.c_str(), d);
-        mkdir(dir, 0755);
-        for (int s = 0; s < kSubfolders; ++s) {
-            snprintf(dir, sizeof dir, "%s/Dir%02d/Sub%d", root.c_str(), d, s);
-            mkdir(dir, 0755);
-            for (int f = 0; f < kFilesPerFolder; ++f) {
-                snprintf(file, sizeof file, "%s/file%02d.dat", dir, f);
-                int fd = open(file, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-                if (fd < 0 || write(fd, body.data(), body.size()) != (ssize_t)body.size()) {
-                    perror(file);
-                    std::exit(1);
-                }
-                close(fd);
-            }
-        }
-    }
-}
+void MakeTree(const std::string &root) { MakeHostTree(root, {"Dir", "Sub", kFolders, kSubfolders, kFilesPerFolder, 100}); }
 
 void BM_DeleteTreeVersusRmRf(benchmark::State &state) {
     const int kRounds = 3;  // the fastest of each counts; the two take turns at going first

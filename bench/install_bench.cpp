@@ -6,6 +6,8 @@
 // machine made beforehand; making and filling it is not timed.
 #include <benchmark/benchmark.h>
 
+#include "host_tree.h"
+
 #include <windows.h>
 
 #include <winsim/machine.h>
@@ -71,27 +73,7 @@ void SeedRegistry(winsim::Machine &m) {
 
 // C:\Data\DeptNN\ProjN\fileNN.dat, written on the drive's host folder.
 void SeedFiles(winsim::Machine &m) {
-    const std::string root = m.drives.at('C').hostRoot + "/Data";
-    mkdir(root.c_str(), 0755);
-    const std::string body(120, 'x');
-    char dir[512], file[600];
-    for (int d = 0; d < kDepartments; ++d) {
-        snprintf(dir, sizeof dir, "%s/Dept%02d", root.c_str(), d);
-        mkdir(dir, 0755);
-        for (int p = 0; p < kProjects; ++p) {
-            snprintf(dir, sizeof dir, "%s/Dept%02d/Proj%d", root.c_str(), d, p);
-            mkdir(dir, 0755);
-            for (int f = 0; f < kFilesPerProject; ++f) {
-                snprintf(file, sizeof file, "%s/file%02d.dat", dir, f);
-                int fd = open(file, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-                if (fd < 0 || write(fd, body.data(), body.size()) != (ssize_t)body.size()) {
-                    perror(file);
-                    std::exit(1);
-                }
-                close(fd);
-            }
-        }
-    }
+    MakeHostTree(m.drives.at('C').hostRoot + "/Data", {"Dept", "Proj", kDepartments, kProjects, kFilesPerProject, 120});
 }
 
 double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
