@@ -29,10 +29,6 @@ DWORD ChildExitCode(HANDLE hProcess) {
     return code;
 }
 
-namespace {
-
-// The full path of a name relative to the current directory; empty when it
-// cannot be had in 260 characters.
 CString FullPath(LPCSTR lpszName) {
     char full[MAX_PATH];
     LPSTR file = NULL;
@@ -40,8 +36,6 @@ CString FullPath(LPCSTR lpszName) {
     if (n == 0 || n >= sizeof full) return CString();
     return full;
 }
-
-}  // namespace
 
 BOOL IsNtServer() {
     OSVERSIONINFOA version;

@@ -47,6 +47,9 @@ CString SystemErrorText(DWORD code);
 // Waits for a program started here to end and returns its exit code; the
 // system error when the wait or the code's read fails (never 0 then).
 DWORD ChildExitCode(HANDLE hProcess);
+// The full path of a name relative to the current directory; empty when it
+// cannot be had in 260 characters.
+CString FullPath(LPCSTR lpszName);
 
 // The anti-virus step of InstallVaxwall; *pbStarted tells whether its
 // installer was started at all (a result of 0 also means "nothing ran").

@@ -150,11 +150,7 @@ extern "C" UINT WINAPI IsAdministrator(MSIHANDLE hInstall) {
 }
 
 extern "C" UINT WINAPI AllowInstall(MSIHANDLE hInstall) {
-    LogLine(hInstall, "AllowInstall() - %s", "Started");
-    MsiSetPropertyA(hInstall, "ERRORMSG", "NONE");
-    tagSETUP_INFO info;
-    SetSetupInfo(hInstall, &info, 0);
-    g_Settings.Initialize();
+    ActionPrologue(hInstall, "AllowInstall", "Started", 0);
     if (g_Settings.RemoteSetup()) CRemoteMailslot::SendStatus(g_Settings.RemoteHostServer(), 1, 1);
 
     UINT refusal = 0;
@@ -193,9 +189,7 @@ extern "C" UINT WINAPI AllowInstall(MSIHANDLE hInstall) {
 
 extern "C" UINT WINAPI AllowUninstall(MSIHANDLE hInstall) {
     MsiSetPropertyA(hInstall, "ERRORMSG", "NONE");
-    tagSETUP_INFO info;
-    SetSetupInfo(hInstall, &info, 0);
-    g_Settings.Initialize();
+    LoadSettings(hInstall, 0);
     LogLine(hInstall, "AllowUninstall() - %s", "started");
 
     if (!CCurrentUser::IsAdministrator()) {

@@ -182,12 +182,16 @@ DWORD WaitForChildProgram(HANDLE hProcess) {
     return code;
 }
 
+void LoadSettings(MSIHANDLE hInstall, int bUninstall) {
+    tagSETUP_INFO info;
+    SetSetupInfo(hInstall, &info, bUninstall);
+    g_Settings.Initialize();
+}
+
 void ActionPrologue(MSIHANDLE hInstall, LPCSTR lpszAction, LPCSTR lpszStarted, int bUninstall) {
     CString format;
     format.Format("%s() - %%s", lpszAction);
     LogLine(hInstall, format, lpszStarted);
     MsiSetPropertyA(hInstall, "ERRORMSG", "NONE");
-    tagSETUP_INFO info;
-    SetSetupInfo(hInstall, &info, bUninstall);
-    g_Settings.Initialize();
+    LoadSettings(hInstall, bUninstall);
 }

@@ -37,6 +37,10 @@ void ShowInstallerWarning(MSIHANDLE hInstall, LPCSTR lpszText);
 void ShowInstallerError(MSIHANDLE hInstall, LPCSTR lpszText);
 BOOL IsSilentInstall(MSIHANDLE hInstall);
 
+// Rebuilds the global settings from the installer properties and
+// initialises them.
+void LoadSettings(MSIHANDLE hInstall, int bUninstall);
+
 // Reads an installer property into a buffer of `size` characters; a missing
 // property reads as empty text, a longer one is cut.
 CString GetProperty(MSIHANDLE hInstall, LPCSTR lpszName, DWORD size);

@@ -22,16 +22,6 @@ const int kWaitTextChars = 128;
 
 CString Cut(const CString &text, int chars) { return text.GetLength() < chars ? text : text.Left(chars - 1); }
 
-// The full path of a name relative to the current directory; empty when it
-// cannot be had in 260 characters.
-CString FullPath(LPCSTR lpszName) {
-    char full[MAX_PATH];
-    LPSTR file = NULL;
-    DWORD n = GetFullPathNameA(lpszName, sizeof full, full, &file);
-    if (n == 0 || n >= sizeof full) return CString();
-    return full;
-}
-
 HWND OpenWaitWindow(const CString &text) { return ShowWaitWindow(g_hInstance, GetDesktopWindow(), text); }
 
 // The enterprise-management framework's setup, started and left running.
@@ -180,9 +170,7 @@ int UpdateInternetExplorer(MSIHANDLE hInstall) {
 }
 
 extern "C" UINT WINAPI LaunchProductSetup(MSIHANDLE hInstall) {
-    tagSETUP_INFO info;
-    SetSetupInfo(hInstall, &info, 0);
-    g_Settings.Initialize();
+    LoadSettings(hInstall, 0);
     LogLine(hInstall, "LaunchProductSetup() - %s", "Started");
 
     CHarnRegistry registry(1, NULL);

@@ -3,6 +3,7 @@
 // runtime libraries, program group and, for the oldest releases, the whole
 // home tree.
 #include "PreInstall.h"
+#include "Auxiliary.h"
 
 #include "dialogs/WaitWindow.h"
 #include "registry/HarnRegistry.h"
@@ -77,12 +78,9 @@ BOOL StartProgram(const CString &commandLine, PROCESS_INFORMATION &process) {
 // The full path without a trailing backslash (a drive root keeps its own),
 // upper case for comparison; empty when it cannot be made.
 CString FullFolderPath(LPCSTR lpszPath) {
-    char full[MAX_PATH + 1];
-    memset(full, 0, sizeof full);
-    LPSTR filePart = NULL;
-    DWORD length = GetFullPathNameA(lpszPath, MAX_PATH, full, &filePart);
-    if (length == 0 || length >= MAX_PATH) return CString();
-    CString folder = WithoutBackslash(CString(full));
+    CString full = FullPath(lpszPath);
+    if (full.IsEmpty()) return CString();
+    CString folder = WithoutBackslash(full);
     folder.MakeUpper();
     return folder;
 }

@@ -25,9 +25,7 @@ const int kGroupChars = 64;
 extern "C" UINT WINAPI PostInstall(MSIHANDLE hInstall) {
     const char step[] = "PostInstall() - %s";
     LogLine(hInstall, step, "Started");
-    tagSETUP_INFO info;
-    SetSetupInfo(hInstall, &info, 0);
-    g_Settings.Initialize();
+    LoadSettings(hInstall, 0);
 
     CString home;
     {

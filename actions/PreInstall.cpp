@@ -3,6 +3,7 @@
 // installation or an upgrade ends the product's programs, converts and
 // removes what an earlier version left and moves its database aside.
 #include "PreInstall.h"
+#include "Auxiliary.h"
 
 #include "Checks.h"
 #include "dialogs/WaitWindow.h"
@@ -262,18 +263,15 @@ int ConvertDatabase(MSIHANDLE hInstall) {
 
     CString program;
     program.Format("%sVLDBCONV.EXE", g_Settings.QuillbakPath());
-    char full[MAX_PATH + 1];
-    memset(full, 0, sizeof full);
-    LPSTR filePart = NULL;
-    DWORD length = GetFullPathNameA(program, MAX_PATH, full, &filePart);
-    if (length == 0 || length >= MAX_PATH) return 0;
+    CString full = FullPath(program);
+    if (full.IsEmpty()) return 0;
     DWORD attributes = GetFileAttributesA(full);
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
 
     SetCurrentDirectoryA(g_Settings.QuillbakPath());
     // The program's path is quoted: the home directory may hold blanks.
     CString commandLine;
-    commandLine.Format("\"%s\" %sDATABASE.141", full, g_Settings.CurrentQuillbakPath());
+    commandLine.Format("\"%s\" %sDATABASE.141", (LPCSTR)full, g_Settings.CurrentQuillbakPath());
     STARTUPINFOA startup;
     memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;

@@ -27,9 +27,7 @@ void StopIfStarted(CService::ServiceType type) {
 }  // namespace
 
 extern "C" UINT WINAPI PreUninstall(MSIHANDLE hInstall) {
-    tagSETUP_INFO info;
-    SetSetupInfo(hInstall, &info, 1);
-    g_Settings.Initialize();
+    LoadSettings(hInstall, 1);
     MsiSetPropertyA(hInstall, "ERRORMSG", "NONE");
     LogLine(hInstall, "PreUninstall() - %s", "Started");
 

@@ -68,9 +68,7 @@ int SetServiceAccount(LPSTR lpszMessage, MSIHANDLE hInstall) {
 }
 
 extern "C" UINT WINAPI CreateSystemAccount(MSIHANDLE hInstall) {
-    tagSETUP_INFO info;
-    SetSetupInfo(hInstall, &info, 0);
-    g_Settings.Initialize();
+    LoadSettings(hInstall, 0);
     LogLine(hInstall, "CreateSystemAccount() - %s", "Started");
 
     CString server = GetProperty(hInstall, "SYSTEMSERVER", 20);

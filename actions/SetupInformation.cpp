@@ -296,8 +296,6 @@ extern "C" UINT WINAPI GetSetupInformation(MSIHANDLE hInstall) {
     // The prologue without "ERRORMSG": a refusal of the checks before it
     // must stay for the package to show.
     LogLine(hInstall, "GetSetupInformation() - %s", "Started");
-    tagSETUP_INFO info;
-    SetSetupInfo(hInstall, &info, 0);
-    g_Settings.Initialize();
+    LoadSettings(hInstall, 0);
     return SetupInformation(hInstall);
 }

@@ -16,20 +16,15 @@ unsigned long long Ticks(const FILETIME &ft) {
 
 extern "C" BOOL WINAPI FileTimeToLocalFileTime(const FILETIME *lpFileTime, LPFILETIME lpLocalFileTime) {
     WINSIM_FAULT_RETURN("FileTimeToLocalFileTime", FALSE);
-    if (!lpFileTime || !lpLocalFileTime) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (!lpFileTime || !lpLocalFileTime) return winsim::Fail(FALSE, ERROR_INVALID_PARAMETER);
     *lpLocalFileTime = *lpFileTime;
     return TRUE;
 }
 
 extern "C" BOOL WINAPI FileTimeToSystemTime(const FILETIME *lpFileTime, LPSYSTEMTIME lpSystemTime) {
     WINSIM_FAULT_RETURN("FileTimeToSystemTime", FALSE);
-    if (!lpFileTime || !lpSystemTime || Ticks(*lpFileTime) >= kLimit) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (!lpFileTime || !lpSystemTime || Ticks(*lpFileTime) >= kLimit)
+        return winsim::Fail(FALSE, ERROR_INVALID_PARAMETER);
     const unsigned long long ticks = Ticks(*lpFileTime);
     const unsigned long long seconds = ticks / kTicksPerSecond;
     const long long days1601 = (long long)(seconds / 86400);
@@ -66,10 +61,8 @@ extern "C" BOOL WINAPI SystemTimeToFileTime(const SYSTEMTIME *lpSystemTime, LPFI
     static const unsigned kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     uint64_t ms = 0;
     if (!lpSystemTime || !lpFileTime || !winsim::SystemTimeToMs(*lpSystemTime, ms) || lpSystemTime->wYear > 30827 ||
-        lpSystemTime->wDay > kDays[lpSystemTime->wMonth - 1] + (lpSystemTime->wMonth == 2 && LeapYear(lpSystemTime->wYear))) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+        lpSystemTime->wDay > kDays[lpSystemTime->wMonth - 1] + (lpSystemTime->wMonth == 2 && LeapYear(lpSystemTime->wYear)))
+        return winsim::Fail(FALSE, ERROR_INVALID_PARAMETER);
     const unsigned long long ticks = ms * 10000ULL;
     lpFileTime->dwLowDateTime = (DWORD)ticks;
     lpFileTime->dwHighDateTime = (DWORD)(ticks >> 32);
@@ -78,10 +71,7 @@ extern "C" BOOL WINAPI SystemTimeToFileTime(const SYSTEMTIME *lpSystemTime, LPFI
 
 extern "C" BOOL WINAPI LocalFileTimeToFileTime(const FILETIME *lpLocalFileTime, LPFILETIME lpFileTime) {
     WINSIM_FAULT_RETURN("LocalFileTimeToFileTime", FALSE);
-    if (!lpLocalFileTime || !lpFileTime) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (!lpLocalFileTime || !lpFileTime) return winsim::Fail(FALSE, ERROR_INVALID_PARAMETER);
     *lpFileTime = *lpLocalFileTime;
     return TRUE;
 }
