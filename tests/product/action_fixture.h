@@ -45,6 +45,12 @@ protected:
         return false;
     }
     std::string &Env(const char *name) { return m_->environment[name]; }
+    // The setup medium: the CD-ROM drive D: with D:\SETUP, which "SETUPDIR" names.
+    void SetupMedium() {
+        m_->AddDrive('D', DRIVE_CDROM);
+        m_->MakeDirs("D:\\SETUP");
+        Prop("SETUPDIR", "D:\\SETUP\\");
+    }
     // The product as installed: its home directory and components.
     void InstalledProduct(const std::string &home, bool server = true, bool admin = true, bool manager = true) {
         m_->registry.SetString(std::string(kBase) + "\\Path", "HOME", home);

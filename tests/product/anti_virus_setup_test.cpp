@@ -16,10 +16,9 @@ class AntiVirusSetup : public ActionTest {
 protected:
     void SetUp() override {
         ActionTest::SetUp();
-        M().AddDrive('D', DRIVE_CDROM);
+        SetupMedium();
         M().PutFile("D:\\SETUP\\QLBSETUP.INF",
                     "[Components]\r\nVAXWALLSERVER=VAX\\SERVER.PKG\r\nVAXWALLWORKSTATION=VAX\\WKS.PKG\r\n");
-        Prop("SETUPDIR", "D:\\SETUP\\");
         ActionPrologue(session_, "LaunchProductSetup", "Started", 0);
         g_Settings.QuillbakPath("C:\\Program Files\\Quillbak\\");
         M().installer.log.clear();

@@ -31,8 +31,7 @@ class InstallerFaults : public ActionTest {
 protected:
     void SetUp() override {
         ActionTest::SetUp();
-        M().AddDrive('D', DRIVE_CDROM);
-        Prop("SETUPDIR", "D:\\SETUP\\");
+        SetupMedium();
     }
     void Settings(const char *action = "PreInstall") {
         ActionPrologue(session_, action, "Started", 0);

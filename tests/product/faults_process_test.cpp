@@ -24,9 +24,8 @@ class LauncherFaults : public ActionTest {
 protected:
     void SetUp() override {
         ActionTest::SetUp();
-        M().AddDrive('D', DRIVE_CDROM);
+        SetupMedium();
         M().PutFile("D:\\SETUP\\QLBSETUP.INF", "[Components]\r\nVAXWALLSERVER=VAX\\SERVER.PKG\r\n");
-        Prop("SETUPDIR", "D:\\SETUP\\");
         Prop("UILevel", "2");
         ActionPrologue(session_, "LaunchProductSetup", "Started", 0);
         g_Settings.QuillbakPath("C:\\Program Files\\Quillbak\\");
@@ -121,9 +120,8 @@ class RunningProductFaults : public ActionTest {
 protected:
     void SetUp() override {
         ActionTest::SetUp();
-        M().AddDrive('D', DRIVE_CDROM);
+        SetupMedium();
         M().PutFile("D:\\SETUP\\QLBSETUP.INF", "[Setup]\r\nProdSubType=1\r\n");
-        Prop("SETUPDIR", "D:\\SETUP\\");
         InstalledProduct("C:\\Program Files\\Quillbak");
     }
 };

@@ -20,8 +20,7 @@ class VersionFaults : public ActionTest, public ::testing::WithParamInterface<co
 protected:
     void SetUp() override {
         ActionTest::SetUp();
-        M().AddDrive('D', DRIVE_CDROM);
-        Prop("SETUPDIR", "D:\\SETUP\\");
+        SetupMedium();
         ActionPrologue(session_, "LaunchProductSetup", "Started", 0);
         M().installer.log.clear();
         // A current browser and current common controls: nothing to update
@@ -108,9 +107,7 @@ class JobTimeFaults : public ActionTest {
 protected:
     void SetUp() override {
         ActionTest::SetUp();
-        M().AddDrive('D', DRIVE_CDROM);
-        M().MakeDirs("D:\\SETUP");
-        Prop("SETUPDIR", "D:\\SETUP\\");
+        SetupMedium();
         InstalledProduct("C:\\QB");
         InstallDouble("QLCORE", "C:\\QB\\QLCORE.DLL");
         ActionPrologue(session_, "LaunchProductSetup", "Started", 0);

@@ -25,9 +25,8 @@ class LaunchSetup : public ActionTest {
 protected:
     void SetUp() override {
         ActionTest::SetUp();
-        M().AddDrive('D', DRIVE_CDROM);
+        SetupMedium();
         M().PutFile("D:\\SETUP\\QLBSETUP.INF", "[Components]\r\nVAXWALLSERVER=VAX\\SERVER.PKG\r\n");
-        Prop("SETUPDIR", "D:\\SETUP\\");
         Prop("UILevel", "2");
         // A current browser and common controls: nothing to update.
         Browser("6.0.2600.0000");

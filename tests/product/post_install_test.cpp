@@ -22,8 +22,7 @@ class PostInstallTest : public ActionTest {
 protected:
     void SetUp() override {
         ActionTest::SetUp();
-        M().AddDrive('D', DRIVE_CDROM);
-        Prop("SETUPDIR", "D:\\SETUP\\");
+        SetupMedium();
         SubType(1);
         InstallDouble("QLBSETUP", "D:\\SETUP\\QLBSETUP.DLL");
         InstalledProduct(kHome);

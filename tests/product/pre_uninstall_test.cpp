@@ -38,8 +38,7 @@ class PreUninstallTest : public ActionTest {
 protected:
     void SetUp() override {
         ActionTest::SetUp();
-        M().AddDrive('D', DRIVE_CDROM);
-        Prop("SETUPDIR", "D:\\SETUP\\");
+        SetupMedium();
         InstallDouble("QLBSETUP", "D:\\SETUP\\QLBSETUP.DLL");
         InstalledProduct(kHome);
         Register("Quillbak", 7, 0);

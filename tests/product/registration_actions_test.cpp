@@ -21,9 +21,7 @@ class RegistrationActions : public ActionTest {
 protected:
     void SetUp() override {
         ActionTest::SetUp();
-        M().AddDrive('D', DRIVE_CDROM);
-        M().MakeDirs("D:\\SETUP");
-        Prop("SETUPDIR", "D:\\SETUP\\");
+        SetupMedium();
         InstallDouble("QLVCTL", "D:\\SETUP\\QLVCTL.DLL");
         Env("QLVCTL_VERSION") = "7.0";
         Env("QLVCTL_BUILD") = "1230";

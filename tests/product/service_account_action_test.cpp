@@ -14,9 +14,7 @@ class ServiceAccountAction : public ActionTest {
 protected:
     void SetUp() override {
         ActionTest::SetUp();
-        M().AddDrive('D', DRIVE_CDROM);
-        M().MakeDirs("D:\\SETUP");
-        Prop("SETUPDIR", "D:\\SETUP\\");
+        SetupMedium();
         Prop("SYSTEMSERVER", "QLSERVER");
         Prop("SYSTEMDOMAIN", "QLSERVER");
         Prop("SYSTEMACCOUNT", "qlsvc");
