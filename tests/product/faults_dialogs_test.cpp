@@ -16,6 +16,8 @@
 #include "dialogs/RemoteCustomDlg.h"
 #include "resource.h"
 #include "system/QLRemote.h"
+#include "dialog_control.h"
+#include "remote_target.h"
 
 namespace {
 
@@ -33,9 +35,7 @@ class DialogFaults : public ::testing::Test {
 protected:
     void SetUp() override {
         winsim::Machine &t = winsim::CreateDefaultMachine("TARGET");
-        winsim::Account &a = t.AddAccount("setupadm", 1);
-        a.password = "Secret1";
-        t.aliasMembers["S-1-5-32-544"].insert(a.sid);
+        AddSetupAdministrator(t);
         winsim::LocalMachine().MakeDirs("C:\\TEMP");
         ASSERT_TRUE(WritePrivateProfileStringA("UserInfo", "FullName", "Tester", kIcf));
         session = new CQLRemote("TARGET", "setupadm", "Secret1");
@@ -52,14 +52,7 @@ protected:
         result = dlg.DoModal();
         return dlg.m_nOutcome;
     }
-    static winsim::DialogControlView Control(HWND h, int id) {
-        winsim::DialogView v;
-        EXPECT_TRUE(winsim::DescribeDialog(h, v));
-        for (const auto &c : v.controls)
-            if (c.id == id) return c;
-        ADD_FAILURE() << "no control " << id;
-        return winsim::DialogControlView();
-    }
+    static winsim::DialogControlView Control(HWND h, int id) { return DialogControl(h, id); }
     std::vector<winsim::MessageBoxRecord> &Boxes() { return winsim::LocalMachine().messageBoxes; }
 
     CQLRemote *session = nullptr;

@@ -20,6 +20,7 @@
 #include "system/Service.h"
 #include "system/ShareSecurity.h"
 #include "system/SystemAccount.h"
+#include "remote_target.h"
 
 namespace winsim {
 void PrintTo(const ShareAccessEntry &e, std::ostream *os);
@@ -281,12 +282,7 @@ TEST(AccountFaults, AnAssignmentThatCannotCopyTheControllersNameLeavesTheAccount
 // ---- the connection to another machine -----------------------------------------------------
 class RemoteFaults : public ::testing::Test {
 protected:
-    void SetUp() override {
-        winsim::Machine &t = winsim::CreateDefaultMachine("TARGET");
-        winsim::Account &a = t.AddAccount("setupadm", 1);
-        a.password = "Secret1";
-        t.aliasMembers["S-1-5-32-544"].insert(a.sid);
-    }
+    void SetUp() override { AddSetupAdministrator(winsim::CreateDefaultMachine("TARGET")); }
 };
 
 TEST_F(RemoteFaults, AConnectionThatCannotBeMadeIsReportedAndNotCancelled) {

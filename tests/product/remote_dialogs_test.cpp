@@ -17,6 +17,8 @@
 #include "dialogs/RemoteCustomDlg.h"
 #include "resource.h"
 #include "system/QLRemote.h"
+#include "dialog_control.h"
+#include "remote_target.h"
 
 namespace {
 
@@ -41,9 +43,7 @@ protected:
     void SetUp() override {
         winsim::Machine &t = winsim::CreateDefaultMachine("TARGET");
         target = &t;
-        winsim::Account &a = t.AddAccount("setupadm", 1);
-        a.password = "Secret1";
-        t.aliasMembers["S-1-5-32-544"].insert(a.sid);
+        AddSetupAdministrator(t);
         t.AddDrive('D');
         t.MakeDirs("C:\\Public");
         AddShare("D$", STYPE_DISKTREE | STYPE_SPECIAL, "D:\\");
@@ -75,14 +75,7 @@ protected:
         productPath = (LPCSTR)dlg.m_strProductPath;
         return dlg.m_nOutcome;
     }
-    static winsim::DialogControlView Control(HWND h, int id) {
-        winsim::DialogView v;
-        EXPECT_TRUE(winsim::DescribeDialog(h, v));
-        for (const auto &c : v.controls)
-            if (c.id == id) return c;
-        ADD_FAILURE() << "no control " << id;
-        return winsim::DialogControlView();
-    }
+    static winsim::DialogControlView Control(HWND h, int id) { return DialogControl(h, id); }
     std::vector<winsim::MessageBoxRecord> &Boxes() { return winsim::LocalMachine().messageBoxes; }
 
     winsim::Machine *target = nullptr;

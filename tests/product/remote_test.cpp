@@ -12,6 +12,7 @@
 
 #include "afxcombo.h"
 #include "system/QLRemote.h"
+#include "remote_target.h"
 
 namespace {
 
@@ -23,9 +24,7 @@ class Remote : public ::testing::Test {
 protected:
     void SetUp() override {
         winsim::Machine &t = winsim::CreateDefaultMachine("TARGET");
-        winsim::Account &a = t.AddAccount("setupadm", 1);
-        a.password = "Secret1";
-        t.aliasMembers["S-1-5-32-544"].insert(a.sid);
+        AddSetupAdministrator(t);
         t.AddAccount("plain", 1).password = "Plain1";
         target = &t;
     }

@@ -18,6 +18,7 @@
 #include "dialogs/RemoteConfigDlg.h"
 #include "resource.h"
 #include "settings/SilentConfig.h"
+#include "remote_target.h"
 
 namespace {
 
@@ -332,9 +333,7 @@ class SilentDialog : public Silent {
 protected:
     void SetUp() override {
         Silent::SetUp();
-        winsim::Account &a = target->AddAccount("setupadm", 1);
-        a.password = "Secret1";
-        target->aliasMembers["S-1-5-32-544"].insert(a.sid);
+        AddSetupAdministrator(*target);
         Console().MakeDirs("C:\\Cfg");
         parent = CreateWindowExA(0, "COMBOBOX", "", 0, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
         ASSERT_NE(parent, nullptr);
