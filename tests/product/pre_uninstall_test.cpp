@@ -6,6 +6,7 @@
 
 #include <shlobj.h>
 
+#include "actions/Checks.h"
 #include "actions/Frame.h"
 #include "actions/Uninstall.h"
 #include "registry/HarnRegistry.h"
@@ -104,6 +105,15 @@ TEST_F(PreUninstallTest, TheWholeProductGoes) {
     EXPECT_TRUE(Logged("PreUninstall() - Started"));
     EXPECT_TRUE(Logged("PreUninstall() - DeleteQuillbakHomeShare"));
     EXPECT_TRUE(Log(INSTALLMESSAGE_WARNING).empty());
+}
+
+// The removal builds the settings of a removal; every other action those of
+// an installation.
+TEST_F(PreUninstallTest, TheSettingsAreARemovals) {
+    EXPECT_EQ(PreUninstall(session_), 0u);
+    EXPECT_EQ(g_Settings.Uninstall(), 1);
+    AllowUninstall(session_);
+    EXPECT_EQ(g_Settings.Uninstall(), 0);
 }
 
 TEST_F(PreUninstallTest, OptionsOfThisVersionAreAnnounced) {
